@@ -47,7 +47,7 @@ typedef struct XrLog {
     FILE *file;
     int32_t maxSize;
     int32_t sizePolicy;
-    int32_t keptCopies;
+    int32_t keptCopies; /* older files kept by policy 2; open leaves 0, the caller may set it */
     int32_t initialSize;
     void *eventSource;  /* HANDLE from RegisterEventSourceA */
     void *resourceLib;  /* HMODULE */
