@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Runs the broadcast discovery cases of test_detect.exe inside a private network namespace with
+# only the loopback interface up, so that the subnet broadcast (127.0.0.255 there) never leaves
+# the namespace. Wine's sockets live in the wineserver, so the namespace gets a wineserver of its
+# own: a light clone of the project's prefix in a temporary directory.
+#   detect_netns.sh TEST_EXE SOURCE_DIR
+# Exits 77 (skipped) when network namespaces are not permitted here.
+set -euo pipefail
+
+# Without the privilege for a network namespace, a user namespace may grant it.
+if [ "${1:-}" != --inside-namespace ]; then
+  for flags in "--net" "--net --map-root-user"; do
+    if unshare $flags true 2>/dev/null; then
+      exec unshare $flags bash "$0" --inside-namespace "$@"
+    fi
+  done
+  echo "SKIPPED: unshare --net is not permitted here; broadcast discovery not tested"
+  exit 77
+fi
+test_exe=$2
+source_dir=$3
+
+ip link set lo up
+base_prefix=${WINEPREFIX:-$source_dir/.wine32}
+if [ ! -f "$base_prefix/system.reg" ]; then
+  echo "no Wine prefix at $base_prefix (run scripts/wineprefix)" >&2
+  exit 1
+fi
+
+prefix=$(mktemp -d /tmp/ferrowin-netns-prefix.XXXXXX)
+cleanup() {
+  WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  rm -rf "$prefix"
+}
+trap cleanup EXIT
+cp "$base_prefix"/{system.reg,user.reg,userdef.reg,.update-timestamp} "$prefix"/
+ln -s "$base_prefix/drive_c" "$prefix/drive_c"
+mkdir "$prefix/dosdevices"
+ln -s ../drive_c "$prefix/dosdevices/c:"
+ln -s / "$prefix/dosdevices/z:"
+
+export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export FERROWIN_DETECT_NETNS=1
+wineserver -p
+wine "$test_exe" --gtest_filter='DetectBroadcast.*' </dev/null
