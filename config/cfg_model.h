@@ -1,0 +1,101 @@
+/* Inside the configuration model: the model record, the record layouts that let one copy and one
+ * free serve every kind, and the entries that the tool and the fuzz target use. */
+#ifndef CONFIG_CFG_MODEL_H
+#define CONFIG_CFG_MODEL_H
+
+#include "xrcfg.h"
+
+#include <stddef.h>
+#include <stdio.h>
+
+#include "myaa.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define XR_CFG_VALUE_SIZE 256
+#define XR_CFG_NAME_SIZE 128
+
+typedef struct XrCfgKindState {
+    int32_t kind;     /* 0 while the kind is not enabled */
+    int32_t modified;
+    int32_t count;    /* records; for kind 1 only the set lines while parsing, as the variable
+                         table counts the variables */
+    int32_t cursor;   /* next record of get-next; the fill position while parsing */
+} XrCfgKindState;
+
+struct XrCfg {
+    int32_t form;
+    uint32_t mask;
+    char *path;
+    XrAa *variables;
+    const void **keys; /* names snapshot of get-next on kind 1 */
+    int32_t keyCount;
+    void *records[XR_CFG_KINDS + 1];    /* kinds 2..13, null while empty */
+    int32_t capacity[XR_CFG_KINDS + 1]; /* records allocated; grows geometrically */
+    XrCfgKindState kinds[XR_CFG_KINDS + 1];
+};
+
+/* One list field of a record: where the item pointer and the count sit, and the item size. */
+typedef struct XrCfgListLayout {
+    size_t items;
+    size_t count;
+    size_t itemSize;
+} XrCfgListLayout;
+
+typedef struct XrCfgLayout {
+    size_t size;
+    int32_t lists;
+    XrCfgListLayout list[3];
+} XrCfgLayout;
+
+/* Indexed by kind 1..13. */
+extern const XrCfgLayout XrCfgLayouts[XR_CFG_KINDS + 1];
+
+/* The section bit of a kind. */
+uint32_t XrCfgSection(int32_t kind);
+/* Frees the lists that a record of kinds 2..13 owns (not the record). */
+void XrCfgFreeLists(int32_t kind, void *record);
+/* The variable's value buffer, entered empty when the name is new; null when memory runs out. */
+char *XrCfgVariableValue(XrAa *variables, const char *name);
+/* ASCII lower case, for keywords and option names (the locale plays no part in the file). */
+static inline char XrCfgLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
+}
+/* Comparison ignoring ASCII case. */
+int XrCfgSameWord(const char *a, const char *b);
+
+/* Where and why an open refused the text. line 0: the file itself could not be read. */
+typedef struct XrCfgProblem {
+    int32_t line;
+    char reason[160];
+} XrCfgProblem;
+
+/* XrCfgOpen, with the first refused line reported in problem (may be null). */
+int32_t XrCfgOpenChecked(const char *path, int32_t form, uint32_t mask, XrCfg **cfg,
+                         XrCfgProblem *problem);
+/* XrCfgOpen over the bytes a file would hold; path is only remembered for save. */
+int32_t XrCfgOpenBytes(const char *path, int32_t form, uint32_t mask, const char *bytes,
+                       size_t size, XrCfg **cfg, XrCfgProblem *problem);
+
+/* Writes the model's sections in mask to an open stream; 0 unless the stream reports an error. */
+int32_t XrCfgWrite(FILE *file, const XrCfg *cfg, uint32_t mask, const void *const *keys,
+                   int32_t keyCount);
+
+/* Platform file handling for save. A new file next to target, open for writing, its name in
+ * *sibling (the caller frees it); null when none can be created. */
+FILE *XrCfgCreateSibling(const char *target, char **sibling);
+/* Flushes the stream to the disk and closes it; 0 when all of it went well. */
+int32_t XrCfgFinish(FILE *file);
+/* Puts sibling in target's place; 0 on success, else both files are as they were. */
+int32_t XrCfgReplace(const char *sibling, const char *target);
+/* Opens target itself for writing, truncating it. */
+FILE *XrCfgCreateInPlace(const char *target);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
