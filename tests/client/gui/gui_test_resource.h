@@ -1,0 +1,14 @@
+/* Templates of the GUI tests. */
+#define IDD_BINDINGS 100
+#define IDD_PAGE_ONE 101
+#define IDD_PAGE_TWO 102
+#define IDC_NUMBER 1001
+#define IDC_TEXT 1002
+#define IDC_RADIO_FIRST 1003
+#define IDC_RADIO_SECOND 1004
+#define IDC_RADIO_THIRD 1005
+#define IDC_FLAG 1006
+#define IDC_RECORDS 1007
+#define IDC_CHOICES 1008
+#define IDC_METHOD 1009
+#define IDC_PAGE_TEXT 1010
