@@ -8,12 +8,11 @@
 
 #include "nt/nt_log.h"
 #include "nt/regutil.h"
+#include "regnames.h"
 #include "xrdetect.h"
 
 namespace {
 
-const char kClientKey[] = "SOFTWARE\\Varo\\Ferrowin Client\\2.0";
-const char kServerValue[] = "Server";
 
 enum ExitCode { kFound = 0, kNoneFound = 1, kFailed = 2 };
 
@@ -134,7 +133,7 @@ int StoreServer(const sockaddr_in &server)
     char text[32];
     FormatServer(server, text, sizeof text);
     HKEY key = nullptr;
-    int status = XrRegWrite(&key, HKEY_LOCAL_MACHINE, kClientKey, kServerValue, REG_SZ, text,
+    int status = XrRegWrite(&key, HKEY_LOCAL_MACHINE, XR_CLIENT_KEY, XR_VALUE_SERVER, REG_SZ, text,
                             DWORD(strlen(text) + 1), *XrLogProcessHandle());
     XrRegRelease(&key, nullptr);
     return status;
@@ -174,7 +173,7 @@ int Discover(const Options &options)
     if (result.count == 0)
         return kNoneFound;
     if (options.store && StoreServer(result.servers[0].in) != 0) {
-        fprintf(stderr, "xrdetect: cannot write the registry value \"%s\"\n", kServerValue);
+        fprintf(stderr, "xrdetect: cannot write the registry value \"%s\"\n", XR_VALUE_SERVER);
         return kFailed;
     }
     printf("Server list:\n\n");

@@ -17,7 +17,6 @@
 extern "C" {
 #endif
 
-#define XR_PLUGIN_KEY "SOFTWARE\\Varo\\Ferrowin Client\\2.0\\PlugIns"
 #define XR_PLUGIN_MUTEX "XrPlugInMutex"
 #define XR_PLUGIN_NULL_NAME "Varo Null" /* the built-in plug-in, installed by this name as path */
 

@@ -40,7 +40,7 @@ signed char RegistryLevel()
 {
     char *data = nullptr;
     DWORD size = 0;
-    if (XrRegRead(HKEY_LOCAL_MACHINE, XR_CLIENT_KEY, XR_WS2LOG_LEVEL_VALUE, nullptr, &data, &size,
+    if (XrRegRead(HKEY_LOCAL_MACHINE, XR_CLIENT_KEY, XR_VALUE_WS2LOG_LEVEL, nullptr, &data, &size,
                   nullptr) != 0)
         return -1;
     signed char level = size > 0 ? static_cast<signed char>(data[0]) : -1;
@@ -64,7 +64,7 @@ void ReadPath()
     XrStrCopy(g_log.path, sizeof g_log.path, kDefaultPath);
     char *data = nullptr;
     DWORD size = 0;
-    if (XrRegRead(HKEY_LOCAL_MACHINE, XR_CLIENT_KEY, XR_WS2LOG_FILE_VALUE, nullptr, &data, &size,
+    if (XrRegRead(HKEY_LOCAL_MACHINE, XR_CLIENT_KEY, XR_VALUE_WS2LOG_FILE, nullptr, &data, &size,
                   nullptr) != 0)
         return;
     size_t length = size < sizeof g_log.path - 1 ? size : sizeof g_log.path - 1;

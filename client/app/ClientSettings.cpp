@@ -2,7 +2,7 @@
 
 #include "ErrorDialog.h"
 #include "RegistryKey.h"
-#include "RegistryNames.h"
+#include "regnames.h"
 
 namespace {
 

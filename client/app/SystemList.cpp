@@ -5,7 +5,7 @@
 #include <ctype.h>
 
 #include "RegistryKey.h"
-#include "RegistryNames.h"
+#include "regnames.h"
 
 namespace {
 

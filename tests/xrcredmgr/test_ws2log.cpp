@@ -73,7 +73,7 @@ TEST_P(Ws2LogLevel, ComesFromRegistryFirstByteOrEnvironmentCutToEightBits)
     ScopedEnv environment("WINSOCK_DEBUG", c.environment);
     std::unique_ptr<ScopedRegValue> value;
     if (c.hasRegistryValue)
-        value.reset(new ScopedRegValue(HKEY_LOCAL_MACHINE, XR_CLIENT_KEY, XR_WS2LOG_LEVEL_VALUE,
+        value.reset(new ScopedRegValue(HKEY_LOCAL_MACHINE, XR_CLIENT_KEY, XR_VALUE_WS2LOG_LEVEL,
                                        c.registryValue));
     EXPECT_EQ(XrWs2LogInit(), c.level);
     EXPECT_EQ(FileExists(DefaultLog()), c.level > 0);
@@ -148,7 +148,7 @@ TEST_F(Ws2Log, RegistryFileValueReplacesDefaultPath)
 {
     TempDir elsewhere;
     std::string path = elsewhere.File("trace.log");
-    ScopedRegValue file(HKEY_LOCAL_MACHINE, XR_CLIENT_KEY, XR_WS2LOG_FILE_VALUE, path.c_str());
+    ScopedRegValue file(HKEY_LOCAL_MACHINE, XR_CLIENT_KEY, XR_VALUE_WS2LOG_FILE, path.c_str());
     ScopedEnv environment("WINSOCK_DEBUG", "3");
     ASSERT_EQ(XrWs2LogInit(), 3);
     EXPECT_EQ(ReadText(path), "Logging level 3 -- WSPxxx and SPxxx calls\n");
@@ -158,7 +158,7 @@ TEST_F(Ws2Log, RegistryFileValueReplacesDefaultPath)
 TEST_F(Ws2Log, PathThatCannotBeOpenedAtStartLeavesTracingOff)
 {
     std::string path = m_dir.File("missing\\trace.log");
-    ScopedRegValue file(HKEY_LOCAL_MACHINE, XR_CLIENT_KEY, XR_WS2LOG_FILE_VALUE, path.c_str());
+    ScopedRegValue file(HKEY_LOCAL_MACHINE, XR_CLIENT_KEY, XR_VALUE_WS2LOG_FILE, path.c_str());
     ScopedEnv environment("WINSOCK_DEBUG", "3");
     EXPECT_EQ(XrWs2LogInit(), 0);
 }

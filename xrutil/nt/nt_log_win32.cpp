@@ -5,13 +5,12 @@
 #include <string.h>
 
 #include "nt_log_os.h"
+#include "regnames.h"
 #include "regutil.h"
 #include "xrstr.h"
 
 namespace {
 
-const char kClientKey[] = "SOFTWARE\\Varo\\Ferrowin Client\\2.0";
-const char kCommonKey[] = "SOFTWARE\\Varo\\Ferrowin Common\\2.0";
 const DWORD kEventId = 0x40000001;
 
 void *volatile g_mutex;
@@ -19,9 +18,9 @@ void *volatile g_mutex;
 /* A value of the client key, from the user's hive first, then from the machine's. */
 int ReadClientValue(const char *name, DWORD *type, char **value, DWORD *size)
 {
-    if (XrRegRead(HKEY_CURRENT_USER, kClientKey, name, type, value, size, NULL) == 0)
+    if (XrRegRead(HKEY_CURRENT_USER, XR_CLIENT_KEY, name, type, value, size, NULL) == 0)
         return 0;
-    return XrRegRead(HKEY_LOCAL_MACHINE, kClientKey, name, type, value, size, NULL);
+    return XrRegRead(HKEY_LOCAL_MACHINE, XR_CLIENT_KEY, name, type, value, size, NULL);
 }
 
 /* The value as text, whatever its type: the read buffer has room for a terminator. */
@@ -123,7 +122,7 @@ int32_t XrLogOsReadSettings(XrLogSettings *settings)
     DWORD type = 0;
     DWORD size = 0;
     char *value = NULL;
-    if (ReadClientValue("Enable Log to File", &type, &value, &size) == 0) {
+    if (ReadClientValue(XR_VALUE_ENABLE_LOG_TO_FILE, &type, &value, &size) == 0) {
         DWORD enabled = 1;
         if (type == REG_DWORD && size >= sizeof enabled)
             memcpy(&enabled, value, sizeof enabled);
@@ -132,12 +131,12 @@ int32_t XrLogOsReadSettings(XrLogSettings *settings)
             return 0;
     }
     int32_t flags = XR_LOG_STDERR;
-    if (ReadClientValue("Debug Log File", &type, &value, &size) == 0) {
+    if (ReadClientValue(XR_VALUE_DEBUG_LOG_FILE, &type, &value, &size) == 0) {
         TakeText(settings->filePath, sizeof settings->filePath, value, size);
         settings->params.filePath = settings->filePath;
         flags = XR_LOG_FILE;
     }
-    if (XrRegRead(HKEY_LOCAL_MACHINE, kCommonKey, "Error Message DLL File", &type, &value, &size,
+    if (XrRegRead(HKEY_LOCAL_MACHINE, XR_COMMON_KEY, XR_VALUE_ERROR_MESSAGE_DLL_FILE, &type, &value, &size,
                   NULL) == 0) {
         TakeText(settings->errorLibPath, sizeof settings->errorLibPath, value, size);
         settings->params.errorLibPath = settings->errorLibPath;

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "RegistryNames.h"
+#include "regnames.h"
 #include "nt/regutil.h"
 
 namespace {

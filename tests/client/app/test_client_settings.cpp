@@ -1,6 +1,6 @@
 #include "ClientSettings.h"
 
-#include "RegistryNames.h"
+#include "regnames.h"
 #include "settings_fixture.h"
 
 namespace {

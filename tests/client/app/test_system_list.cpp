@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "RegistryNames.h"
+#include "regnames.h"
 #include "settings_fixture.h"
 
 namespace {

@@ -1,8 +1,8 @@
-// Registry keys and value names of the settings program, with their exact texts.
-#ifndef CLIENT_APP_REGISTRYNAMES_H
-#define CLIENT_APP_REGISTRYNAMES_H
+/* Registry keys and value names of the whole system, with their exact texts. */
+#ifndef XRUTIL_REGNAMES_H
+#define XRUTIL_REGNAMES_H
 
-// HKEY_LOCAL_MACHINE: the client key and its values.
+/* HKEY_LOCAL_MACHINE: the client key and its values. */
 #define XR_CLIENT_KEY "SOFTWARE\\Varo\\Ferrowin Client\\2.0"
 #define XR_VALUE_INSTALLATION_DIRECTORY "Installation Directory"
 #define XR_VALUE_CLIENT_LIBRARY_FILE "Client Library File"
@@ -27,22 +27,32 @@
 #define XR_VALUE_SERVER "Server"
 #define XR_VALUE_ENABLE_LOG_TO_FILE "Enable Log to File"
 #define XR_VALUE_DEBUG_LOG_FILE "Debug Log File"
+#define XR_VALUE_WS2LOG_LEVEL "WinSock2 Log Level"
+#define XR_VALUE_WS2LOG_FILE "WinSock2 Log File"
 
-// HKEY_LOCAL_MACHINE: the plug-in registry.
+/* HKEY_LOCAL_MACHINE: settings common to the product family. */
+#define XR_COMMON_KEY "SOFTWARE\\Varo\\Ferrowin Common\\2.0"
+#define XR_VALUE_ERROR_MESSAGE_DLL_FILE "Error Message DLL File"
+
+/* HKEY_LOCAL_MACHINE: a non-zero 4-byte number here puts the credential manager in test mode. */
+#define XR_TESTING_KEY "Software\\Varo\\Testing"
+#define XR_TESTING_VALUE "XrClient"
+
+/* HKEY_LOCAL_MACHINE: the plug-in registry. */
 #define XR_PLUGINS_KEY "SOFTWARE\\Varo\\Ferrowin Client\\2.0\\PlugIns"
 
-// HKEY_CURRENT_USER: handed to the credential cache.
+/* HKEY_CURRENT_USER: handed to the credential cache. */
 #define XR_CREDENTIALS_KEY "Software\\Varo\\SOCKS5 Credentials\\3.0"
 
-// HKEY_LOCAL_MACHINE: the logon entries.
+/* HKEY_LOCAL_MACHINE: the logon entries. */
 #define XR_RUN_KEY "SOFTWARE\\MICROSOFT\\windows\\currentversion\\run"
 #define XR_RUNONCE_KEY "SOFTWARE\\MICROSOFT\\windows\\currentversion\\runonce"
 #define XR_VALUE_STARTUP "Ferrowin Startup"
 
-// HKEY_LOCAL_MACHINE: the server product on the same machine (its "Installation Directory").
+/* HKEY_LOCAL_MACHINE: the server product on the same machine (its "Installation Directory"). */
 #define XR_SERVER_KEY "SOFTWARE\\Varo\\Ferrowin Server\\2.0"
 
-// HKEY_CURRENT_USER: the older product whose settings a fresh installation takes over.
+/* HKEY_CURRENT_USER: the older product whose settings a fresh installation takes over. */
 #define XR_VELTRIX_CONNECTIONS_KEY "software\\varo usa\\veltrix32\\connections"
 #define XR_VELTRIX_PROTOCOL_KEY "software\\varo usa\\veltrix32\\protocol"
 #define XR_VELTRIX_APPPROFILES_KEY "software\\varo usa\\veltrix32\\appprofiles"
