@@ -91,12 +91,14 @@ int ReceiveReply(DetectContext *context, SOCKET sock, unsigned char *buffer, int
 }
 
 // Listens after one request until the time-out, a cancel datagram, a failed wait or enough
-// replies. The wait is given and charged in whole seconds only, so replies that come within
-// a second of each other do not shorten it.
+// replies. The wait is given and charged in whole seconds, the parts of a second carried over
+// to the next charge: charged per wait alone, datagrams that anyone on the network sends less
+// than a second apart would keep the worker listening for ever.
 void Listen(DetectContext *context, SOCKET sock, unsigned char *buffer, int *exitCode)
 {
     DetectResult *result = context->result;
     int remaining = context->params->timeout;
+    DWORD uncharged = 0;  // milliseconds waited and not yet taken off the remaining time
     int ready;
     do {
         fd_set readable;
@@ -106,7 +108,9 @@ void Listen(DetectContext *context, SOCKET sock, unsigned char *buffer, int *exi
         timeval wait = {remaining, 0};
         DWORD start = timeGetTime();
         ready = select(0, &readable, nullptr, nullptr, &wait);
-        remaining -= int((timeGetTime() - start) / 1000);
+        uncharged += timeGetTime() - start;
+        remaining -= int(uncharged / 1000);
+        uncharged %= 1000;
         if (ready > 0 && FD_ISSET(context->cancelSocket, &readable)) {
             DetectLog(XR_LOG_ERROR, "DetectSocksServer(): Cancelled\n");
             result->error = DETECT_ERROR_CANCELLED;
@@ -224,6 +228,7 @@ uint32_t RunDetect(DetectParams *params, DetectResult *result)
     cancelAddress.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int addressLength = sizeof cancelAddress;
     HANDLE event = nullptr;
+    HANDLE workerEvent = nullptr;
     HANDLE thread = nullptr;
     SOCKET cancel = socket(AF_INET, SOCK_DGRAM, 0);
     if (cancel == INVALID_SOCKET) {
@@ -236,12 +241,17 @@ uint32_t RunDetect(DetectParams *params, DetectResult *result)
                            &addressLength) == SOCKET_ERROR) {
         Fail(result, DETECT_ERROR_GETSOCKNAME, "DetectSocksServer() - getsockname failed %d",
              WSAGetLastError());
-    } else if (!(event = CreateEventA(nullptr, TRUE, FALSE, nullptr))) {
+    } else if (!(event = CreateEventA(nullptr, TRUE, FALSE, nullptr)) ||
+               !DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), &workerEvent, 0,
+                                FALSE, DUPLICATE_SAME_ACCESS)) {
         Fail(result, DETECT_ERROR_EVENT, "DetectSocksServer() - Event creation failed %d",
              int(GetLastError()));
     } else {
+        // The worker gets a handle of its own: after a quit message or a failed wait it may
+        // still set the event once this call has closed its handle, whose value may by then
+        // name another object.
         context->cancelSocket = cancel;
-        context->firstReplyEvent = event;
+        context->firstReplyEvent = workerEvent;
         context->stopAfterFirst = params->waitMode == 1;
         context->params = params;
         context->result = result;
@@ -252,6 +262,8 @@ uint32_t RunDetect(DetectParams *params, DetectResult *result)
                  "DetectSocksServer() - WorkerThread creation failed %d", errno);
     }
     if (!thread) {
+        if (workerEvent)
+            CloseHandle(workerEvent);
         if (event)
             CloseHandle(event);
         if (cancel != INVALID_SOCKET)
@@ -348,6 +360,7 @@ unsigned __stdcall WorkerThread(void *arg)
             closesocket(sock);
         }
         closesocket(cancel);
+        CloseHandle(context->firstReplyEvent);
         free(context);
         if (done)
             SetEvent(done);

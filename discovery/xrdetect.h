@@ -53,7 +53,8 @@ typedef struct DetectResult {
     int32_t error;
 } DetectResult;
 
-/* Handed to the worker, which frees it; the cancel socket belongs to the worker too. */
+/* Handed to the worker, which frees it; the cancel socket and the first-reply event handle
+ * belong to the worker too. */
 typedef struct DetectContext {
     SOCKET cancelSocket;
     HANDLE firstReplyEvent;

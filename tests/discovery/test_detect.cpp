@@ -184,6 +184,86 @@ TEST_F(DiscoveryTest, QuitMessageEndsWaitAndCancelStopsWorkerWithoutSecondReques
     EXPECT_EQ(responder_.Requests().size(), 1u);
 }
 
+// A valid reply, sent from a socket of its own to the worker's socket at port (network order).
+void SendReply(u_short port)
+{
+    DetectPacket reply = {};
+    reply.version = DETECT_VERSION;
+    unsigned char bytes[DETECT_PACKET_SIZE];
+    ASSERT_EQ(PackToBuf(bytes, sizeof bytes, &reply), DETECT_PACKET_SIZE);
+    SOCKET sock = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to = {};
+    to.sin_family = AF_INET;
+    to.sin_port = port;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(sendto(sock, reinterpret_cast<const char *>(bytes), sizeof bytes, 0,
+                     reinterpret_cast<const sockaddr *>(&to), sizeof to),
+              int(sizeof bytes));
+    closesocket(sock);
+}
+
+TEST_F(DiscoveryTest, ReplyAfterQuitMessageSignalsNoObjectCreatedMeanwhile)
+{
+    uint16_t port = StartResponder(ResponderMode::Silent);
+    Discovery run(port, 2, 5);
+    std::atomic<DWORD> waiterThread{0};
+    std::thread waiter([&] {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);  // the thread's message queue
+        waiterThread = GetCurrentThreadId();
+        run.cancelPort = DetectSocksServer(&run.params, &run.result);
+    });
+    ASSERT_TRUE(responder_.WaitForRequests(1, 3000));
+    PostThreadMessageA(waiterThread, WM_QUIT, 0, 0);
+    waiter.join();
+    ASSERT_NE(run.cancelPort, 0u);
+
+    // Events made now may take the handle values that the finished call has just closed.
+    HANDLE events[4];
+    for (HANDLE &event : events)
+        event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    SendReply(responder_.Requests()[0].from.sin_port);
+    for (int i = 0; i < 100 && run.result.count == 0; i++)
+        Sleep(20);
+    EXPECT_EQ(run.result.count, 1);
+    for (HANDLE event : events) {
+        EXPECT_EQ(WaitForSingleObject(event, 0), DWORD(WAIT_TIMEOUT));
+        CloseHandle(event);
+    }
+    EXPECT_EQ(CancelSocksDetect(run.cancelPort), 1);
+}
+
+// Junk from the network arriving more often than once a second must not hold the worker:
+// without carrying the parts of a second it listened for as long as the junk kept coming.
+TEST_F(DiscoveryTest, DatagramsLessThanASecondApartDoNotKeepTheWorkerListening)
+{
+    uint16_t port = StartResponder(ResponderMode::Silent);
+    Discovery run(port, 3, 1);
+    std::atomic<bool> stop{false};
+    std::thread junk([&] {
+        if (!responder_.WaitForRequests(1, 3000))
+            return;
+        u_short worker = responder_.Requests()[0].from.sin_port;
+        SOCKET sock = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in to = {};
+        to.sin_family = AF_INET;
+        to.sin_port = worker;
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const char bytes[8] = {};
+        for (int i = 0; i < 40 && !stop; i++) {  // 12 s at most
+            sendto(sock, bytes, sizeof bytes, 0, reinterpret_cast<const sockaddr *>(&to),
+                   sizeof to);
+            Sleep(300);
+        }
+        closesocket(sock);
+    });
+    run.Run();
+    stop = true;
+    junk.join();
+    EXPECT_EQ(run.result.count, 0);
+    EXPECT_LT(run.seconds, 5.0);  // about the 1 s time-out, not the junk's 12 s
+}
+
 // Starts the worker on what DetectSocksServer would hand it, cancels it once the responder has
 // the request when asked to, and returns the worker's exit code.
 DWORD WorkerExitCode(Discovery *run, const DetectResponder &responder, bool cancel)
@@ -195,7 +275,7 @@ DWORD WorkerExitCode(Discovery *run, const DetectResponder &responder, bool canc
     int length = sizeof address;
     bind(cancelSocket, reinterpret_cast<sockaddr *>(&address), sizeof address);
     getsockname(cancelSocket, reinterpret_cast<sockaddr *>(&address), &length);
-    HANDLE firstReply = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE firstReply = CreateEventA(nullptr, TRUE, FALSE, nullptr);  // the worker closes it
     auto *context = static_cast<DetectContext *>(calloc(1, sizeof(DetectContext)));
     *context = {cancelSocket, firstReply, 0, &run->params, &run->result};
     HANDLE thread =
@@ -208,7 +288,6 @@ DWORD WorkerExitCode(Discovery *run, const DetectResponder &responder, bool canc
     EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
     GetExitCodeThread(thread, &code);
     CloseHandle(thread);
-    CloseHandle(firstReply);
     return code;
 }
 
