@@ -71,10 +71,11 @@ XrRpcSession *Find(XrRpcHandle handle)
     return found == gSessions.end() ? nullptr : *found;
 }
 
-// Called with the session locked whenever output grows or the command ends.
+// Called with the session locked whenever output grows or the command ends. A closed
+// connection answers nothing more.
 void ServeReads(XrRpcSession *s)
 {
-    while (!s->reads.empty() && (!s->output.empty() || s->phase == kEnded)) {
+    while (!s->closing && !s->reads.empty() && (!s->output.empty() || s->phase == kEnded)) {
         PendingRead read = s->reads.front();
         s->reads.pop_front();
         if (s->output.empty()) {
@@ -116,13 +117,19 @@ void Work(XrRpcSession *s)
         });
         if (s->closing)
             return;
-        if (s->phase == kRequested && !s->stopRequested) {
-            s->phase = kRunning;
+        // A command cancelled before it could start is answered all the same: every accepted
+        // step gets its message.
+        if (s->phase == kRequested) {
             Post(s->commandNotify, XR_RPC_STATUS_DONE);
-            hold.unlock();
-            XrProbeOutput output = {s, EmitOutput, PauseOutput};
-            XrProbeRun(s->command, s->destination, &s->plan, &output);
-            hold.lock();
+            if (!s->stopRequested) {
+                s->phase = kRunning;
+                hold.unlock();
+                XrProbeOutput output = {s, EmitOutput, PauseOutput};
+                XrProbeRun(s->command, s->destination, &s->plan, &output);
+                hold.lock();
+                if (s->closing)
+                    return;
+            }
         }
         s->phase = kEnded;
         ServeReads(s);

@@ -221,6 +221,39 @@ TEST_F(EngineTest, ReadWaitingAtCancelIsAnsweredBeforeTheCancel)
     XrRpcClose(handle);
 }
 
+TEST_F(EngineTest, CommandCancelledAtOnceIsAnsweredBeforeTheCancel)
+{
+    // Several rounds, so that the cancel also comes before the worker has taken the command.
+    for (int round = 0; round < 5; round++) {
+        SCOPED_TRACE(round);
+        RpcRequest open = Request(open_);
+        XrRpcHandle handle = XrRpcOpen(&open);
+        ASSERT_NE(handle, nullptr);
+        Expect(open_, XR_RPC_STATUS_DONE);
+        RpcRequest ping = Request(command_, "127.0.0.1");
+        RpcRequest cancel = Request(cancel_);
+        ASSERT_EQ(XrRpcCommand(handle, XR_RPC_PING, &ping), 0);
+        ASSERT_EQ(XrRpcCommand(handle, XR_RPC_CANCEL, &cancel), 0);
+        Expect(command_, XR_RPC_STATUS_DONE);
+        Event cancelled = Next();
+        EXPECT_EQ(cancelled.message, cancel_);
+        if (cancelled.status == XR_RPC_STATUS_MORE)
+            Drain(handle);
+        else
+            EXPECT_EQ(cancelled.status, (WPARAM)XR_RPC_STATUS_DONE);
+        XrRpcClose(handle);
+    }
+}
+
+TEST_F(EngineTest, CloseWithAReadWaitingPostsNothingMore)
+{
+    XrRpcHandle handle = StartLongPing();
+    RpcRequest read = Request(read_, "", XR_RPC_PIECE_MAX);
+    ASSERT_EQ(XrRpcCommand(handle, XR_RPC_READ, &read), 0);
+    XrRpcClose(handle);
+    EXPECT_EQ(Next(300).message, 0u);
+}
+
 TEST_F(EngineTest, OpenWithoutAUsableRequestFailsAndPostsNothing)
 {
     RpcRequest noWindow = Request(open_);
