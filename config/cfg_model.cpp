@@ -334,19 +334,8 @@ void XrCfgFreeLists(int32_t kind, void *record)
 
 char *XrCfgVariableValue(XrAa *variables, const char *name)
 {
-    // Reusing a deleted slot is only safe for a name that is not already further on the probe path.
-    return static_cast<char *>(XrAaLookup(variables, name, XrAaExists(variables, name) ? 0 : 1));
-}
-
-int XrCfgSameWord(const char *a, const char *b)
-{
-    for (;; a++, b++) {
-        char x = XrCfgLower(*a), y = XrCfgLower(*b);
-        if (x != y)
-            return 0;
-        if (!x)
-            return 1;
-    }
+    // A reusing lookup still finds a name that lies beyond a deleted slot on its probe path.
+    return static_cast<char *>(XrAaLookup(variables, name, 1));
 }
 
 int32_t XrCfgClose(XrCfg *cfg)

@@ -59,13 +59,6 @@ uint32_t XrCfgSection(int32_t kind);
 void XrCfgFreeLists(int32_t kind, void *record);
 /* The variable's value buffer, entered empty when the name is new; null when memory runs out. */
 char *XrCfgVariableValue(XrAa *variables, const char *name);
-/* ASCII lower case, for keywords and option names (the locale plays no part in the file). */
-static inline char XrCfgLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
-}
-/* Comparison ignoring ASCII case. */
-int XrCfgSameWord(const char *a, const char *b);
 
 /* Where and why an open refused the text. line 0: the file itself could not be read. */
 typedef struct XrCfgProblem {

@@ -352,11 +352,11 @@ int Options(Line &line, XrCfgPlugin *r)
         XrCfgPluginOption *option = &r->options[i];
         Option(line, option);
         const char *valueEnd = option->value + strlen(option->value);
-        if (XrCfgSameWord(option->name, "type"))
+        if (XrStrSameText(option->name, "type"))
             r->pluginType = Decimal(option->value, valueEnd);
-        else if (XrCfgSameWord(option->name, "id"))
+        else if (XrStrSameText(option->name, "id"))
             r->pluginId = Decimal(option->value, valueEnd);
-        else if (XrCfgSameWord(option->name, "text"))
+        else if (XrStrSameText(option->name, "text"))
             XrStrCopy(r->pluginText, sizeof r->pluginText, option->value);
     }
     return 0;
@@ -432,7 +432,7 @@ int32_t Match(const XrCfg *cfg, Line &line)
         return -1;
     char *wordEnd = line.cursor;
     for (; wordEnd < line.end && !IsSpace(*wordEnd); wordEnd++)
-        *wordEnd = XrCfgLower(*wordEnd);
+        *wordEnd = XrStrLower(*wordEnd);
     if (wordEnd == line.end)
         return -1;
     size_t length = wordEnd - line.cursor;

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "nt/nt_log.h"
+#include "xrstr.h"
 
 namespace {
 
@@ -123,9 +124,9 @@ void PutOptionText(Out &out, const XrCfgPlugin *r)
         char name[sizeof option.name];
         memcpy(name, option.name, sizeof name);
         name[sizeof name - 1] = '\0';
-        type = type || XrCfgSameWord(name, "type");
-        id = id || XrCfgSameWord(name, "id");
-        text = text || XrCfgSameWord(name, "text");
+        type = type || XrStrSameText(name, "type");
+        id = id || XrStrSameText(name, "id");
+        text = text || XrStrSameText(name, "text");
         separate();
         PutText(out, option.name, sizeof option.name);
         out.Put('=');

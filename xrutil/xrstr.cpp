@@ -15,3 +15,14 @@ int XrStrCopy(char *dest, size_t size, const char *src)
     dest[length] = '\0';
     return cut ? -1 : 0;
 }
+
+int XrStrSameText(const char *a, const char *b)
+{
+    for (;; a++, b++) {
+        char x = XrStrLower(*a);
+        if (x != XrStrLower(*b))
+            return 0;
+        if (!x)
+            return 1;
+    }
+}

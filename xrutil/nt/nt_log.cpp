@@ -30,17 +30,6 @@ std::atomic<int> g_started{0};
 int g_writing;
 XrLog *g_processLog;
 
-int SameText(const char *a, const char *b)
-{
-    for (; *a && *b; ++a, ++b) {
-        char x = *a >= 'A' && *a <= 'Z' ? (char)(*a - 'A' + 'a') : *a;
-        char y = *b >= 'A' && *b <= 'Z' ? (char)(*b - 'A' + 'a') : *b;
-        if (x != y)
-            return 0;
-    }
-    return *a == *b;
-}
-
 int32_t Clamp(long long value)
 {
     if (value > INT32_MAX)
@@ -77,7 +66,7 @@ void DeriveFromEnvironment(XrLogSettings *settings, const char *variable, int32_
     char output[sizeof settings->filePath];
     if (XrLogOsGetEnv(variable, output, sizeof output) != 0)
         return;
-    if (SameText(output, "stderr")) {
+    if (XrStrSameText(output, "stderr")) {
         *flags = XR_LOG_STDERR;
         return;
     }
@@ -98,7 +87,7 @@ void Derive(XrLogSettings *settings, int32_t *flags, int32_t *level)
     *flags = 0;
     *level = 0;
     const char *program = settings->params.programName;
-    int client = program && SameText(program, kClientProgram);
+    int client = program && XrStrSameText(program, kClientProgram);
     if (client) {
         *flags = XrLogOsReadSettings(settings);
         if (*flags)
@@ -108,7 +97,7 @@ void Derive(XrLogSettings *settings, int32_t *flags, int32_t *level)
             settings->params.sizePolicy = XR_LOG_POLICY_STOP_QUIET;
         }
     }
-    if (*flags == 0 && (client || (program && SameText(program, kSdkProgram))))
+    if (*flags == 0 && (client || (program && XrStrSameText(program, kSdkProgram))))
         DeriveFromEnvironment(settings, client ? "VOLA_LOG_OUTPUT" : "LOG_OUTPUT", flags);
     if (*flags && *level == 0)
         *level = client ? EnvNumber("VOLA_DEBUG", kDerivedLevel) : kDerivedLevel;
