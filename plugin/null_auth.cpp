@@ -1,6 +1,7 @@
 /* The built-in method without authentication, described like a library plug-in so that lists
  * and the credential page treat it like any other. */
 #include <stddef.h>
+#include <stdio.h>
 
 #include "xrimpl.h"
 #include "xrplugin_host.h"
@@ -21,12 +22,15 @@ int XRPLUGIN_CALL NullClientAuth(void *, int32_t, void *record)
     return 0;
 }
 
-/* Every peer is accepted; the user it named in its request becomes the authenticated user. */
+/* Every peer is accepted; the user it named in its request becomes the authenticated user.
+ * The engine fills that field from the peer: it is read no further than its own end even when
+ * it holds no terminator. */
 int XRPLUGIN_CALL NullServerAuth(void *, int32_t, void *record)
 {
     XrConnection *connection = static_cast<XrConnection *>(record);
     if (connection && connection->requestedUser[0])
-        XrStrCopy(connection->user, sizeof connection->user, connection->requestedUser);
+        snprintf(connection->user, sizeof connection->user, "%.*s",
+                 (int)sizeof connection->user - 1, connection->requestedUser);
     return 0;
 }
 

@@ -269,6 +269,29 @@ TEST_F(PluginLoaderTest, NullMethodTakesPartLikeALibraryPlugin)
     EXPECT_STREQ(connection.user, "kept");
 }
 
+TEST_F(PluginLoaderTest, NullServerHandlerReadsNoFurtherThanAnUnterminatedRequestedUser)
+{
+    // The record ends where an inaccessible page begins: a read past its last field faults.
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    char *pages = static_cast<char *>(
+        VirtualAlloc(NULL, 2 * system.dwPageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    ASSERT_NE(pages, nullptr);
+    DWORD previous;
+    ASSERT_TRUE(VirtualProtect(pages + system.dwPageSize, system.dwPageSize, PAGE_NOACCESS,
+                               &previous));
+    XrConnection *connection =
+        reinterpret_cast<XrConnection *>(pages + system.dwPageSize - sizeof(XrConnection));
+    memset(connection, 'b', sizeof *connection);
+    memset(connection->requestedUser, 'a', sizeof connection->requestedUser);
+
+    XrPlugInOperations ops = {};
+    ASSERT_EQ(XrPlugInNullIdent()->modules[0].init(NULL, NULL, &ops), 0);
+    EXPECT_EQ(ops.serverAuth(NULL, 0, connection), 0);
+    EXPECT_EQ(std::string(connection->user), std::string(sizeof connection->user - 1, 'a'));
+    VirtualFree(pages, 0, MEM_RELEASE);
+}
+
 TEST_F(PluginLoaderTest, NullClientHandlerSendsNothing)
 {
     XrPlugInEntry entry;
