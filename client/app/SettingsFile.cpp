@@ -20,7 +20,7 @@ bool KeepUnreadableFile(const char *path)
         return true;
     std::string copy = std::string(path) + ".bak";
     if (!CopyFileA(path, copy.c_str(), FALSE)) {
-        XrLogWrite(nullptr, XR_LOG_ERROR, 0, "Settings: cannot keep a copy of %s: %%m", path);
+        XrLogWrite(nullptr, XR_LOG_ERROR, 0, "Settings: cannot keep a copy of %s: %m", path);
         return false;
     }
     XrLogWrite(nullptr, XR_LOG_WARNING, 0, "Settings: %s could not be read, kept as %s", path,

@@ -1,5 +1,6 @@
 #include "ClientSettings.h"
 
+#include "nt/nt_log.h"
 #include "settings_fixture.h"
 
 namespace {
@@ -88,6 +89,27 @@ TEST_F(ServerListFile, UnreadableFileIsReplacedByTheServerListAndKeptAsBackup)
     ASSERT_EQ(settings.SaveServers(path.c_str()), 0);
     EXPECT_EQ(Read(path), Crlf("socks5 - - - - gate:1080\n"));
     EXPECT_EQ(Read(path + ".bak"), old);
+}
+
+TEST_F(ServerListFile, UnreadableFileThatCannotBeKeptStaysAsItWasAndTheLogSaysWhy)
+{
+    const std::string old = "set retries=3\nsocks5 - - - -\n";
+    std::string path = Write("socks.cfg", old);
+    // A folder where the copy would go makes the copy fail.
+    ASSERT_TRUE(CreateDirectoryA((path + ".bak").c_str(), nullptr));
+    std::string logPath = Path("settings.log");
+    XrLogParams params = {XR_LOG_VERSION, "settings test", logPath.c_str(), 16384,
+                          XR_LOG_POLICY_STOP, nullptr, nullptr};
+    ASSERT_EQ(XrLogOpen(XrLogProcessHandle(), XR_LOG_FILE, XR_LOG_DETAIL, &params), 0);
+    ClientSettings settings;
+    settings.servers.push_back(RouteEntry::ServerRoute("gate", "1080", 5, "-", "-"));
+    EXPECT_EQ(settings.SaveServers(path.c_str()), XR_SETTINGS_OPEN_FAILED);
+    XrLogClose(XrLogProcessHandle());
+    EXPECT_EQ(Read(path), old);
+    std::string logged = Read(logPath);
+    EXPECT_NE(logged.find("Settings: cannot keep a copy of " + path + ": "), std::string::npos)
+        << logged;
+    EXPECT_EQ(logged.find("%m"), std::string::npos) << logged;
 }
 
 TEST_F(ServerListFile, FileInMissingFolderFailsToOpen)
