@@ -36,23 +36,26 @@ void AppendItem(std::string &text, const char *name, int nameLength, const char 
 
 int XrLdapAnswer(const XrLdapTemplate *request, const char *text, XrLdapTemplate *answer)
 {
+    // The parsed text holds the password: wiped on every way out.
     XrLdapTemplate stored;
-    if (XrLdapParseTemplate(text, &stored) != 0)
-        return -1;
+    int result = XrLdapParseTemplate(text, &stored);
     memset(answer, 0, sizeof *answer);
     answer->version = XR_LDAP_VERSION;
     answer->count = request->count;
-    for (int i = 0; i < request->count; i++) {
+    for (int i = 0; result == 0 && i < request->count; i++) {
         const XrLdapAttr &asked = request->entries[i];
         const XrLdapAttr *item = XrLdapFind(&stored, asked.name, asked.nameLength);
-        if (!item)
-            return -1;
+        if (!item) {
+            result = -1;
+            break;
+        }
         XrLdapAttr &entry = answer->entries[i];
         entry = *item;
         memcpy(entry.name, asked.name, sizeof entry.name);
         entry.nameLength = asked.nameLength;
     }
-    return 0;
+    XrLdapWipe(&stored, sizeof stored);
+    return result;
 }
 
 int XrLdapComposeCredential(const XrLdapTemplate *asked, const char *user, const char *password,
@@ -72,8 +75,11 @@ int XrLdapComposeCredential(const XrLdapTemplate *asked, const char *user, const
         schema = item.valueLength > 0 && XrLdapFind(asked, item.name, item.nameLength) &&
                  !IsPassword(item);
     }
+    // Room for any text that fits, so that no copy of the password is left behind by growth.
     std::string out;
-    for (int i = 0; i < asked->count; i++) {
+    out.reserve(size > 0 ? (size_t)size : 0);
+    int result = 0;
+    for (int i = 0; result == 0 && i < asked->count; i++) {
         const XrLdapAttr &entry = asked->entries[i];
         const char *value = nullptr;
         if (IsPassword(entry)) {
@@ -85,13 +91,17 @@ int XrLdapComposeCredential(const XrLdapTemplate *asked, const char *user, const
             value = user;
         }
         if (!value || strchr(value, '"'))
-            return -1;
-        AppendItem(out, entry.name, entry.nameLength, value);
+            result = -1;
+        else
+            AppendItem(out, entry.name, entry.nameLength, value);
     }
-    if ((int)out.size() >= size)
-        return -1;
-    memcpy(text, out.c_str(), out.size() + 1);
-    return 0;
+    if (result == 0 && (int)out.size() >= size)
+        result = -1;
+    if (result == 0)
+        memcpy(text, out.c_str(), out.size() + 1);
+    // It holds the password.
+    XrLdapWipe(&out[0], out.size());
+    return result;
 }
 
 void XrLdapSplitCredential(const char *text, char *user, int userSize, char *password,
@@ -119,4 +129,5 @@ void XrLdapSplitCredential(const char *text, char *user, int userSize, char *pas
         AppendItem(others, item.name, item.nameLength, item.value);
     }
     XrStrCopy(user, userSize, otherCount == 1 ? single->value : others.c_str());
+    XrLdapWipe(&stored, sizeof stored);
 }
