@@ -3,6 +3,7 @@
 #include <stdint.h>
 #include <stdlib.h>
 
+#include "LockHold.h"
 #include "WscCatalog.h"
 #include "WscText.h"
 #include "ws2log.h"
@@ -11,17 +12,6 @@ CRITICAL_SECTION ProtoCatalog::m_Crit;
 ProtoCatalog *ProtoCatalog::s_catalog = nullptr;
 
 namespace {
-
-class Hold {
-public:
-    explicit Hold(CRITICAL_SECTION *lock) : m_lock(lock) { EnterCriticalSection(m_lock); }
-    ~Hold() { LeaveCriticalSection(m_lock); }
-    Hold(const Hold &) = delete;
-    Hold &operator=(const Hold &) = delete;
-
-private:
-    CRITICAL_SECTION *m_lock;
-};
 
 unsigned Address(const void *object)
 {
@@ -67,7 +57,7 @@ ServiceProvider::~ServiceProvider()
 
 bool ServiceProvider::Entry(WSAPROTOCOL_INFOW *entry)
 {
-    Hold hold(&m_Crit);
+    LockHold hold(&m_Crit);
     return m_catalog->FindById(m_catalogId, entry);
 }
 
@@ -100,7 +90,7 @@ void ProtoCatalog::DeleteLock()
 
 ProtoCatalog *ProtoCatalog::Get()
 {
-    Hold hold(&m_Crit);
+    LockHold hold(&m_Crit);
     if (!s_catalog)
         s_catalog = new ProtoCatalog;
     return s_catalog;
@@ -108,7 +98,7 @@ ProtoCatalog *ProtoCatalog::Get()
 
 void ProtoCatalog::Release()
 {
-    Hold hold(&m_Crit);
+    LockHold hold(&m_Crit);
     delete s_catalog;
     s_catalog = nullptr;
 }
@@ -128,7 +118,7 @@ ProtoCatalog::~ProtoCatalog()
 
 void ProtoCatalog::Reload()
 {
-    Hold hold(&m_Crit);
+    LockHold hold(&m_Crit);
     free(m_entries);
     m_count = -1;
     WscCatalog *catalog = WscCatalogCurrent();
@@ -156,7 +146,7 @@ const WSAPROTOCOL_INFOW *ProtoCatalog::Snapshot(int *count)
 
 template <typename Match> bool ProtoCatalog::Find(WSAPROTOCOL_INFOW *entry, Match match)
 {
-    Hold hold(&m_Crit);
+    LockHold hold(&m_Crit);
     int count;
     const WSAPROTOCOL_INFOW *entries = Snapshot(&count);
     for (int i = 0; i < count; i++) {
@@ -184,7 +174,7 @@ bool ProtoCatalog::FindByGuid(const GUID &providerId, WSAPROTOCOL_INFOW *entry)
 
 template <typename T> T *ProtoCatalog::Object(std::map<DWORD, T *> &objects, DWORD catalogId)
 {
-    Hold hold(&m_Crit);
+    LockHold hold(&m_Crit);
     T *&slot = objects[catalogId];
     WSAPROTOCOL_INFOW entry;
     if (!slot && FindById(catalogId, &entry))
@@ -204,7 +194,7 @@ ProtoChain *ProtoCatalog::Chain(DWORD catalogId)
 
 int ProtoCatalog::BaseProviders(ServiceProvider **list, int size)
 {
-    Hold hold(&m_Crit);
+    LockHold hold(&m_Crit);
     int count;
     const WSAPROTOCOL_INFOW *entries = Snapshot(&count);
     int found = 0;
@@ -220,7 +210,7 @@ int ProtoCatalog::BaseProviders(ServiceProvider **list, int size)
 
 int ProtoCatalog::CatalogIds(DWORD *ids, int size)
 {
-    Hold hold(&m_Crit);
+    LockHold hold(&m_Crit);
     int count;
     const WSAPROTOCOL_INFOW *entries = Snapshot(&count);
     for (int i = 0; ids && i < count && i < size; i++)
@@ -230,6 +220,6 @@ int ProtoCatalog::CatalogIds(DWORD *ids, int size)
 
 bool ProtoCatalog::WriteOrder(DWORD *ids, int count)
 {
-    Hold hold(&m_Crit);
+    LockHold hold(&m_Crit);
     return WscCatalogCurrent()->WriteProviderOrder(ids, static_cast<DWORD>(count)) == 0;
 }

@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "LockHold.h"
 #include "nt/regutil.h"
 #include "regnames.h"
 #include "xrstr.h"
@@ -26,14 +27,6 @@ struct Ws2Log {
 
 Ws2Log g_log;
 CRITICAL_SECTION g_lock;
-
-class LockHold {
-public:
-    LockHold() { EnterCriticalSection(&g_lock); }
-    ~LockHold() { LeaveCriticalSection(&g_lock); }
-    LockHold(const LockHold &) = delete;
-    LockHold &operator=(const LockHold &) = delete;
-};
 
 /* The first byte of the registry value's data; -1 when there is none. */
 signed char RegistryLevel()
@@ -99,7 +92,7 @@ void XrWs2LogLockDelete(void)
 
 int XrWs2LogInit(void)
 {
-    LockHold hold;
+    LockHold hold(&g_lock);
     if (g_log.level != -1)
         return g_log.level;
     g_log.level = RegistryLevel();
@@ -127,7 +120,7 @@ void XrWs2Log(int level, const char *format, ...)
 {
     if (g_log.level <= 0 || g_log.level < level)
         return;
-    LockHold hold;
+    LockHold hold(&g_lock);
     int savedError = WSAGetLastError();
     FILE *file = fopen(g_log.path, "a");
     if (!file) {
