@@ -1,11 +1,15 @@
 // LDAP plug-in figures. Everywhere: cached verdict lookups per second. On Windows, given the
 // directory ("host:port" of a loopback slapd holding uid=ann,ou=people,dc=example,dc=com with
 // password annpass), also: bare simple binds per second on one connection, against uncached
-// authentications through the plug-in's server side (fed by a raw peer), whole exchanges with
-// the client side answering from the credential cache, and the exchange alone (cached verdict).
+// authentications through the plug-in's server side, fed once by a raw peer over loopback
+// sockets and once by a host whose transfer is in memory (the plug-in's own path); whole
+// exchanges with the client side answering from the credential cache; and the exchange alone
+// (cached verdict). Under Wine the socket exchange costs more than a bind, which the figures
+// over sockets show.
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -63,6 +67,7 @@ namespace {
 
 const char kPassword[] = "annpass";
 const int kCount = 300;
+const int kRounds = 10;
 
 // One letter case pattern per authentication: the directory takes every one as ann's DN, the
 // verdict cache sees another key each time.
@@ -96,18 +101,26 @@ double BareBinds(const std::string &directory)
     return rate;
 }
 
-// The client's part spoken raw and ahead of time: the answer goes out before the request is
-// read, so that the server side never waits for its peer and the figure is its own cost.
-bool RawPeer(XrConnection *connection, const std::string &dn)
+// The client's answer on the wire: the DN and the password, as the server side asks by default.
+std::string Answer(const std::string &dn)
 {
     XrLdapTemplate answer;
     std::string text = "dn=\"" + dn + "\",password=\"" + kPassword + "\"";
     XrLdapParseTemplate(text.c_str(), &answer);
     unsigned char message[XR_LDAP_MESSAGE_MAX];
     int length = XrLdapEncode(&answer, message, sizeof message);
+    return std::string((const char *)message, length);
+}
+
+// The client's part spoken raw and ahead of time: the answer goes out before the request is
+// read, so that the server side never waits for its peer and the figure is its own cost.
+bool RawPeer(XrConnection *connection, const std::string &dn)
+{
+    std::string message = Answer(dn);
+    int length = (int)message.size();
     char request[16], verdict[2];
     SOCKET s = connection->socket;
-    return XrIOSend(s, connection, (char *)message, length, 0, 7, nullptr) == length &&
+    return XrIOSend(s, connection, &message[0], length, 0, 7, nullptr) == length &&
            XrIORecv(s, connection, request, sizeof request, 0, 7, nullptr) == sizeof request &&
            XrIORecv(s, connection, verdict, 2, 0, 7, nullptr) == 2 && verdict[1] == 0;
 }
@@ -150,6 +163,83 @@ double PluginAuthentications(LdapPlugin &plugin, int firstVariant, bool cached, 
     return (ok < clientOk ? ok : clientOk) / elapsed;
 }
 
+// The transfer services of a host without sockets: receiving reads the client's prepared
+// answer, sending keeps the server side's bytes, so that an authentication costs the
+// plug-in's own work and the directory, not a loopback exchange through Winsock.
+struct MemoryPeer {
+    const std::string *answer;
+    size_t read;
+    char sent[XR_LDAP_MESSAGE_MAX];
+};
+
+int XRPLUGIN_CALL MemorySend(uintptr_t, XrConnection *, char *buffer, int length, int, int,
+                             void *context)
+{
+    MemoryPeer *peer = (MemoryPeer *)context;
+    int moved = std::min(length, (int)sizeof peer->sent);
+    memcpy(peer->sent, buffer, moved);
+    return moved;
+}
+
+int XRPLUGIN_CALL MemoryRecv(uintptr_t, XrConnection *, char *buffer, int length, int, int,
+                             void *context)
+{
+    MemoryPeer *peer = (MemoryPeer *)context;
+    int moved = std::min(length, (int)(peer->answer->size() - peer->read));
+    memcpy(buffer, peer->answer->data() + peer->read, moved);
+    peer->read += moved;
+    return moved;
+}
+
+// The engine would not write the module's detail lines at its usual level.
+void XRPLUGIN_CALL DropLog(XrLog *, int32_t, int32_t, const char *, ...) {}
+
+// Every service the module asks for at initialization; the server side uses the first three.
+void *XRPLUGIN_CALL MemoryLookup(int32_t service)
+{
+    switch (service) {
+    case XR_SVC_LOG_WRITE: return (void *)&DropLog;
+    case XR_SVC_SEND: return (void *)&MemorySend;
+    case XR_SVC_RECV: return (void *)&MemoryRecv;
+    case XR_SVC_CC_OPEN: return (void *)&XrCCOpen;
+    case XR_SVC_CC_GET: return (void *)&XrCCGet;
+    case XR_SVC_CC_SET: return (void *)&XrCCSet;
+    case XR_SVC_CC_DELETE: return (void *)&XrCCDelete;
+    case XR_SVC_CC_CLOSE: return (void *)&XrCCClose;
+    case XR_SVC_CC_DIALOG2: return (void *)&XrCCDialog2;
+    default: return nullptr;
+    }
+}
+
+// The module again, now with the host whose transfer is in memory. The library keeps one host,
+// the last one given to its initialization, so this comes after the measurements over sockets.
+bool UseMemoryHost(XrPlugInOperations *ops)
+{
+    HMODULE library = GetModuleHandleA(LdapPlugin::LibraryPath().c_str());
+    auto ident = (XrPlugInIdentFn)(void *)GetProcAddress(library, XR_PLUGIN_IDENT_EXPORT);
+    XrPlugInHost host = {XR_PLUGIN_CODE_LDAP, MemoryLookup};
+    return ident && ident()->modules[0].init(nullptr, &host, ops) == 0;
+}
+
+// Uncached authentications per second through the memory host's module, each with other
+// credentials from firstVariant on.
+double InMemoryAuthentications(const XrPlugInOperations &ops, int firstVariant)
+{
+    std::vector<std::string> answers;
+    for (int i = 0; i < kCount; i++)
+        answers.push_back(Answer(AnnDn(firstVariant + i)));
+    MemoryPeer peer = {};
+    XrConnection connection = {};
+    int ok = 0;
+    Clock::time_point start = Clock::now();
+    for (const std::string &answer : answers) {
+        peer.answer = &answer;
+        peer.read = 0;
+        ok += ops.serverAuth(&peer, 17, &connection) == 0;
+    }
+    return ok / Seconds(start);
+}
+
 void DirectoryFigures(const std::string &directory)
 {
     WSADATA data;
@@ -162,16 +252,32 @@ void DirectoryFigures(const std::string &directory)
         printf("xrldap.dll could not be loaded and configured\n");
         return;
     }
-    double bare = BareBinds(directory);
     double server = PluginAuthentications(plugin, kCount, false, false);
     double whole = PluginAuthentications(plugin, 2 * kCount, false, true);
     double cached = PluginAuthentications(plugin, 3 * kCount, true, false);
-    printf("bare simple binds, one connection:    %.0f/s\n", bare);
-    printf("plug-in server side, uncached:        %.0f/s, %.2f of bare binds (peer ahead)\n",
+    // The two figures the plug-in is judged by: the best of alternating rounds, as other work
+    // on the machine slows some of them.
+    XrPlugInOperations memoryOps;
+    if (!UseMemoryHost(&memoryOps)) {
+        printf("xrldap.dll refused the host with the transfer in memory\n");
+        return;
+    }
+    double bare = 0, memory = 0;
+    for (int round = 0; round < kRounds; round++) {
+        bare = std::max(bare, BareBinds(directory));
+        memory = std::max(memory, InMemoryAuthentications(memoryOps, (4 + round) * kCount));
+    }
+    printf("bare simple binds, one connection:                  %.0f/s\n", bare);
+    printf("plug-in server side, uncached:                      %.0f/s, %.2f of bare binds "
+           "(peer ahead)\n",
            server, server / bare);
-    printf("plug-in both sides, credential cache: %.0f/s, %.2f of bare binds (3 hand-offs more)\n",
+    printf("plug-in server side, uncached, in-memory transport: %.0f/s, %.2f of bare binds\n",
+           memory, memory / bare);
+    printf("plug-in both sides, credential cache:               %.0f/s, %.2f of bare binds "
+           "(3 hand-offs more)\n",
            whole, whole / bare);
-    printf("plug-in server side, cached verdict:  %.0f/s (the exchange without the directory)\n",
+    printf("plug-in server side, cached verdict:                %.0f/s (the exchange without "
+           "the directory)\n",
            cached);
     plugin.ops.cleanup(XR_PLUGIN_SERVER);
     XrCCClose(&method);
