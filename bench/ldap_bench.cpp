@@ -201,13 +201,7 @@ void *XRPLUGIN_CALL MemoryLookup(int32_t service)
     case XR_SVC_LOG_WRITE: return (void *)&DropLog;
     case XR_SVC_SEND: return (void *)&MemorySend;
     case XR_SVC_RECV: return (void *)&MemoryRecv;
-    case XR_SVC_CC_OPEN: return (void *)&XrCCOpen;
-    case XR_SVC_CC_GET: return (void *)&XrCCGet;
-    case XR_SVC_CC_SET: return (void *)&XrCCSet;
-    case XR_SVC_CC_DELETE: return (void *)&XrCCDelete;
-    case XR_SVC_CC_CLOSE: return (void *)&XrCCClose;
-    case XR_SVC_CC_DIALOG2: return (void *)&XrCCDialog2;
-    default: return nullptr;
+    default: return LdapCacheService(service);
     }
 }
 

@@ -160,21 +160,29 @@ TEST_F(DiscoveryTest, NoAnswerCostsTwoRequestsAndTwiceTheTimeout)
     EXPECT_LT(run.seconds, 4.0);
 }
 
-TEST_F(DiscoveryTest, QuitMessageEndsWaitAndCancelStopsWorkerWithoutSecondRequest)
+// Runs the discovery on a thread of its own and ends its wait with a quit message once the
+// responder has the request; the worker goes on listening.
+void EndWaitWithQuitMessage(Discovery *run, const DetectResponder &responder)
 {
-    uint16_t port = StartResponder(ResponderMode::Silent);
-    Discovery run(port, 3, 5);
     std::atomic<DWORD> waiterThread{0};
     std::thread waiter([&] {
         MSG message;
         PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);  // the thread's message queue
         waiterThread = GetCurrentThreadId();
-        run.cancelPort = DetectSocksServer(&run.params, &run.result);
+        run->cancelPort = DetectSocksServer(&run->params, &run->result);
     });
-    ASSERT_TRUE(responder_.WaitForRequests(1, 3000));
+    bool requested = responder.WaitForRequests(1, 3000);
     PostThreadMessageA(waiterThread, WM_QUIT, 0, 0);
     waiter.join();
-    ASSERT_NE(run.cancelPort, 0u);
+    ASSERT_TRUE(requested);
+    ASSERT_NE(run->cancelPort, 0u);
+}
+
+TEST_F(DiscoveryTest, QuitMessageEndsWaitAndCancelStopsWorkerWithoutSecondRequest)
+{
+    uint16_t port = StartResponder(ResponderMode::Silent);
+    Discovery run(port, 3, 5);
+    ASSERT_NO_FATAL_FAILURE(EndWaitWithQuitMessage(&run, responder_));
     EXPECT_EQ(WaitForSingleObject(run.params.doneEvent, 0), DWORD(WAIT_TIMEOUT));
 
     EXPECT_EQ(CancelSocksDetect(run.cancelPort), 1);
@@ -206,17 +214,7 @@ TEST_F(DiscoveryTest, ReplyAfterQuitMessageSignalsNoObjectCreatedMeanwhile)
 {
     uint16_t port = StartResponder(ResponderMode::Silent);
     Discovery run(port, 2, 5);
-    std::atomic<DWORD> waiterThread{0};
-    std::thread waiter([&] {
-        MSG message;
-        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);  // the thread's message queue
-        waiterThread = GetCurrentThreadId();
-        run.cancelPort = DetectSocksServer(&run.params, &run.result);
-    });
-    ASSERT_TRUE(responder_.WaitForRequests(1, 3000));
-    PostThreadMessageA(waiterThread, WM_QUIT, 0, 0);
-    waiter.join();
-    ASSERT_NE(run.cancelPort, 0u);
+    ASSERT_NO_FATAL_FAILURE(EndWaitWithQuitMessage(&run, responder_));
 
     // Events made now may take the handle values that the finished call has just closed.
     HANDLE events[4];

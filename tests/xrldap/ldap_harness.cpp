@@ -37,14 +37,7 @@ void *__cdecl Lookup(int32_t service)
     case XR_SVC_LOG_WRITE: return (void *)&HostLog;
     case XR_SVC_SEND: return (void *)&XrIOSend;
     case XR_SVC_RECV: return (void *)&XrIORecv;
-    case XR_SVC_CC_OPEN: return (void *)&XrCCOpen;
-    case XR_SVC_CC_DIALOG: return (void *)&XrCCDialog;
-    case XR_SVC_CC_GET: return (void *)&XrCCGet;
-    case XR_SVC_CC_SET: return (void *)&XrCCSet;
-    case XR_SVC_CC_DELETE: return (void *)&XrCCDelete;
-    case XR_SVC_CC_CLOSE: return (void *)&XrCCClose;
-    case XR_SVC_CC_DIALOG2: return (void *)&XrCCDialog2;
-    default: return nullptr;
+    default: return LdapCacheService(service);
     }
 }
 
@@ -57,6 +50,20 @@ const char *__cdecl GetOption(const XrPlugInModule *module, const char *name)
 }
 
 }  // namespace
+
+void *__cdecl LdapCacheService(int32_t service)
+{
+    switch (service) {
+    case XR_SVC_CC_OPEN: return (void *)&XrCCOpen;
+    case XR_SVC_CC_DIALOG: return (void *)&XrCCDialog;
+    case XR_SVC_CC_GET: return (void *)&XrCCGet;
+    case XR_SVC_CC_SET: return (void *)&XrCCSet;
+    case XR_SVC_CC_DELETE: return (void *)&XrCCDelete;
+    case XR_SVC_CC_CLOSE: return (void *)&XrCCClose;
+    case XR_SVC_CC_DIALOG2: return (void *)&XrCCDialog2;
+    default: return nullptr;
+    }
+}
 
 std::string LdapPlugin::LibraryPath()
 {

@@ -27,6 +27,10 @@ struct LdapPlugin {
     bool Configure(const LdapOptions &values);
 };
 
+/* The credential-cache services (8 to 15) as the engine hands them to an authentication
+ * module; null for any other number. */
+void *__cdecl LdapCacheService(int32_t service);
+
 /* Lines the module logged since the last clear, and how often one line was logged. */
 void LdapLogClear();
 int LdapLogCount(const std::string &line);
