@@ -62,13 +62,24 @@ typedef struct RpcRequest {
     int resultSize;        /* read and cancel: most characters of a piece (255) */
 } RpcRequest;
 
+/* The layout is the 32-bit engine's; the 64-bit test build keeps its order and the sizes of
+ * its pointer-free fields. */
 XRIMPL_STATIC_ASSERT(offsetof(RpcRequest, window) == 0, "RpcRequest layout");
+#ifdef _WIN64
+XRIMPL_STATIC_ASSERT(offsetof(RpcRequest, message) == sizeof(HWND), "RpcRequest layout");
+XRIMPL_STATIC_ASSERT(offsetof(RpcRequest, destination) == sizeof(HWND) + 4, "RpcRequest layout");
+XRIMPL_STATIC_ASSERT(offsetof(RpcRequest, zero) == offsetof(RpcRequest, destination) + 255,
+                     "RpcRequest layout");
+XRIMPL_STATIC_ASSERT(offsetof(RpcRequest, resultSize) == offsetof(RpcRequest, result) + sizeof(char *),
+                     "RpcRequest layout");
+#else
 XRIMPL_STATIC_ASSERT(offsetof(RpcRequest, message) == 4, "RpcRequest layout");
 XRIMPL_STATIC_ASSERT(offsetof(RpcRequest, destination) == 8, "RpcRequest layout");
 XRIMPL_STATIC_ASSERT(offsetof(RpcRequest, zero) == 263, "RpcRequest layout");
 XRIMPL_STATIC_ASSERT(offsetof(RpcRequest, result) == 264, "RpcRequest layout");
 XRIMPL_STATIC_ASSERT(offsetof(RpcRequest, resultSize) == 268, "RpcRequest layout");
 XRIMPL_STATIC_ASSERT(sizeof(RpcRequest) == 272, "RpcRequest layout");
+#endif
 
 /* One connection of the remote-command facility; 0 when none. */
 typedef struct XrRpcSession *XrRpcHandle;
@@ -123,8 +134,14 @@ typedef struct XrConnection {
 } XrConnection;
 
 XRIMPL_STATIC_ASSERT(offsetof(XrConnection, socket) == 0, "XrConnection layout");
+XRIMPL_STATIC_ASSERT(offsetof(XrConnection, requestedUser) == sizeof(SOCKET) + 4 + 256 + 257,
+                     "XrConnection layout");
+XRIMPL_STATIC_ASSERT(offsetof(XrConnection, user) == offsetof(XrConnection, requestedUser) + 129,
+                     "XrConnection layout");
+#ifndef _WIN64
 XRIMPL_STATIC_ASSERT(offsetof(XrConnection, requestedUser) == 521, "XrConnection layout");
 XRIMPL_STATIC_ASSERT(offsetof(XrConnection, user) == 650, "XrConnection layout");
+#endif
 
 /* Send or receive exactly length bytes on s. flags go to the socket call; ioClass (7 from
  * the modules) and context are the engine's own and ignored by the stand-in. Returns length,

@@ -7,9 +7,12 @@
 #include "xrplugin_host.h"
 #include "xrstr.h"
 
+// The offsets plug-ins built elsewhere rely on are those of the 32-bit engine.
+#ifndef _WIN64
 static_assert(offsetof(XrConnection, requestedUser) == XR_CONNECTION_REQUESTED_USER,
               "connection record");
 static_assert(offsetof(XrConnection, user) == XR_CONNECTION_USER, "connection record");
+#endif
 static_assert(sizeof(XrConnection::user) == XR_CONNECTION_USER_SIZE, "connection record");
 
 namespace {

@@ -21,7 +21,10 @@ test_exe=$2
 source_dir=$3
 
 ip link set lo up
-base_prefix=${WINEPREFIX:-$source_dir/.wine32}
+source "$source_dir/scripts/winenv"
+keep_prefix=${WINEPREFIX:-}
+ferrowin_use "$(ferrowin_pe_arch "$test_exe")"
+base_prefix=${keep_prefix:-$WINEPREFIX}
 if [ ! -f "$base_prefix/system.reg" ]; then
   echo "no Wine prefix at $base_prefix (run scripts/wineprefix)" >&2
   exit 1
@@ -39,7 +42,6 @@ mkdir "$prefix/dosdevices"
 ln -s ../drive_c "$prefix/dosdevices/c:"
 ln -s / "$prefix/dosdevices/z:"
 
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export FERROWIN_DETECT_NETNS=1
+export WINEPREFIX=$prefix FERROWIN_DETECT_NETNS=1
 wineserver -p
-wine "$test_exe" --gtest_filter='DetectBroadcast.*' </dev/null
+"$WINE" "$test_exe" --gtest_filter='DetectBroadcast.*' </dev/null

@@ -120,7 +120,7 @@ TEST_F(PluginLoaderTest, ClassTwelveModuleIsRegisteredForBothSidesUnderOneIdenti
     EXPECT_TRUE(Logs("Registering filter tfilter (ID 22)"));
     EXPECT_TRUE(Logs("Plug-in: tauth in " + TestPlug() + " loaded"));
     EXPECT_TRUE(Logs("Plug-in: tauth configured"));
-    auto sides = (int32_t(XRPLUGIN_CALL *)(void))GetProcAddress(
+    auto sides = (int32_t(XRPLUGIN_CALL *)(void))(void (*)(void))GetProcAddress(
         (HMODULE)list_.entries[0].library, "TestPlugSides");
     ASSERT_NE(sides, nullptr);
     EXPECT_EQ(sides(), XR_PLUGIN_BOTH);
