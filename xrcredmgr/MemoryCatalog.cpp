@@ -91,19 +91,33 @@ void MemoryCatalog::Save() const
 
 void MemoryCatalog::FailCall(WscCall call, int after, int error)
 {
-    m_failAfter[static_cast<int>(call)] = after;
-    m_failError[static_cast<int>(call)] = error;
+    m_planned.push_back({call, m_calls[static_cast<int>(call)] + after, error});
+}
+
+void MemoryCatalog::FailAtRandom(unsigned seed, int percent, int error)
+{
+    m_chance.seed(seed);
+    m_chancePercent = percent;
+    m_chanceError = error;
 }
 
 bool MemoryCatalog::Failing(WscCall call, int *error)
 {
-    int &after = m_failAfter[static_cast<int>(call)];
-    if (after < 0)
-        return false;
-    if (after-- > 0)
-        return false;
-    *error = m_failError[static_cast<int>(call)];
-    return true;
+    int number = m_calls[static_cast<int>(call)]++;
+    for (size_t i = 0; i < m_planned.size(); i++) {
+        if (m_planned[i].call == call && m_planned[i].at == number) {
+            *error = m_planned[i].error;
+            m_planned.erase(m_planned.begin() + i);
+            return true;
+        }
+    }
+    /* The generator's raw output, not a distribution: the same seed fails the same calls with
+     * every standard library. */
+    if (m_chancePercent > 0 && static_cast<int>(m_chance() % 100) < m_chancePercent) {
+        *error = m_chanceError;
+        return true;
+    }
+    return false;
 }
 
 MemoryCatalog::Entry *MemoryCatalog::FindEntry(DWORD catalogId)
@@ -172,6 +186,26 @@ int MemoryCatalog::DeinstallProvider(GUID *providerId, int *error)
         return Refuse(error, WSAEINVAL);
     Save();
     return 0;
+}
+
+int MemoryCatalog::GetProviderPath(GUID *providerId, WCHAR *path, int *length, int *error)
+{
+    int failure;
+    if (Failing(WscCall::GetProviderPath, &failure))
+        return Refuse(error, failure);
+    for (const Entry &entry : m_entries) {
+        if (!providerId || !IsEqualGUID(entry.info.ProviderId, *providerId))
+            continue;
+        int needed = static_cast<int>(wcslen(entry.path)) + 1;
+        if (!path || !length || *length < needed) {
+            if (length)
+                *length = needed;
+            return Refuse(error, WSAEFAULT);
+        }
+        memcpy(path, entry.path, needed * sizeof(WCHAR));
+        return 0;
+    }
+    return Refuse(error, WSAEINVAL);
 }
 
 int MemoryCatalog::WriteProviderOrder(DWORD *catalogIds, DWORD count)

@@ -5,6 +5,7 @@
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
+#include <wchar.h>
 
 #include <algorithm>
 #include <vector>
@@ -61,6 +62,164 @@ bool SetProtocolName(WSAPROTOCOL_INFOW &entry, const char *name)
     return true;
 }
 
+/* What of the catalog is ours: the entries under our provider GUID, the first of them (the
+ * layered entry) in full, and the path of the library our chains load, empty when not known. */
+struct Ours {
+    std::vector<DWORD> ids;
+    WSAPROTOCOL_INFOW layered;
+    WCHAR library[MAX_PATH];
+};
+
+const WCHAR *FileName(const WCHAR *path)
+{
+    const WCHAR *name = path;
+    for (const WCHAR *at = path; *at; at++)
+        if (*at == L'\\' || *at == L'/' || *at == L':')
+            name = at + 1;
+    return name;
+}
+
+/* The library the catalog loads for a provider; empty when it cannot say. */
+void ProviderLibrary(GUID providerId, WCHAR (&path)[MAX_PATH])
+{
+    int length = MAX_PATH;
+    int error;
+    if (WscCatalogCurrent()->GetProviderPath(&providerId, path, &length, &error) != 0)
+        path[0] = L'\0';
+    path[MAX_PATH - 1] = L'\0';
+}
+
+/* By file name: the full path changes when the product moves to another folder. */
+bool LoadsLibrary(const WSAPROTOCOL_INFOW &entry, const WCHAR *library)
+{
+    if (!*library)
+        return false;
+    WCHAR path[MAX_PATH];
+    ProviderLibrary(entry.ProviderId, path);
+    return _wcsicmp(FileName(path), FileName(library)) == 0;
+}
+
+bool NamesId(const WSAPROTOCOL_INFOW &entry, DWORD catalogId)
+{
+    int length = std::min<int>(entry.ProtocolChain.ChainLen, MAX_PROTOCOL_CHAIN);
+    for (int link = 0; link < length; link++)
+        if (entry.ProtocolChain.ChainEntries[link] == catalogId)
+            return true;
+    return false;
+}
+
+bool NamesOurs(const Ours &ours, const WSAPROTOCOL_INFOW &entry)
+{
+    for (DWORD id : ours.ids)
+        if (NamesId(entry, id))
+            return true;
+    return false;
+}
+
+/* A chain is ours when one of our entries is at its top, or when the catalog loads our library
+ * for it: a chain left behind by an earlier layered entry of ours names an id that is gone. A
+ * chain that has our layered entry only further down belongs to a provider stacked over ours. */
+bool IsOurChain(const Ours &ours, const WSAPROTOCOL_INFOW &entry)
+{
+    const WSAPROTOCOLCHAIN &chain = entry.ProtocolChain;
+    return chain.ChainLen > 1 &&
+           (std::find(ours.ids.begin(), ours.ids.end(), chain.ChainEntries[0]) != ours.ids.end() ||
+            LoadsLibrary(entry, ours.library));
+}
+
+/* The catalog's ids in catalog order, from the snapshot. */
+std::vector<DWORD> OrderedIds(ProtoCatalog *catalog)
+{
+    std::vector<DWORD> ids(catalog->CatalogIds(nullptr, 0));
+    ids.resize(catalog->CatalogIds(ids.data(), static_cast<int>(ids.size())));
+    return ids;
+}
+
+/* Ours in a new snapshot. library: the path our chains load; null to ask the catalog for the
+ * layered entry's (none when there is no layered entry). */
+Ours FindOurs(const WCHAR *library)
+{
+    ProtoCatalog *catalog = ProtoCatalog::Get();
+    catalog->Reload();
+    Ours ours = {};
+    for (DWORD id : OrderedIds(catalog)) {
+        WSAPROTOCOL_INFOW entry;
+        if (!catalog->FindById(id, &entry) || !IsEqualGUID(entry.ProviderId, kProviderId))
+            continue;
+        if (ours.ids.empty())
+            ours.layered = entry;
+        ours.ids.push_back(id);
+    }
+    if (library)
+        wcsncpy(ours.library, library, MAX_PATH - 1);
+    else if (!ours.ids.empty())
+        ProviderLibrary(kProviderId, ours.library);
+    return ours;
+}
+
+enum class Cleared { All, InUse, Failed };
+
+/* Removes our chains; once a removal failed, the rest are skipped. Then our layered entry,
+ * unless a removal failed or another provider's chain still names it: that chain would be left
+ * broken for good, as nothing of ours can put it back. user: that chain. The snapshot is not
+ * reloaded on the way. */
+Cleared ClearOurs(const Ours &ours, WSAPROTOCOL_INFOW *user)
+{
+    ProtoCatalog *catalog = ProtoCatalog::Get();
+    int removed = 0;
+    bool failed = false;
+    bool inUse = false;
+    for (DWORD id : OrderedIds(catalog)) {
+        WSAPROTOCOL_INFOW entry;
+        if (!catalog->FindById(id, &entry) || entry.ProtocolChain.ChainLen <= 1)
+            continue;
+        if (!IsOurChain(ours, entry)) {
+            if (!inUse && NamesOurs(ours, entry)) {
+                *user = entry;
+                inUse = true;
+            }
+            continue;
+        }
+        WscShown name = WscShowName(entry.szProtocol);
+        int error;
+        if (failed) {
+            Say("Previous attempt failed, skipping chain: %s\n", name.text);
+        } else if (WscCatalogCurrent()->DeinstallProvider(&entry.ProviderId, &error) == 0) {
+            removed++;
+            Say("Removing protocol chain: %s\n", name.text);
+        } else {
+            Say("Failed to remove protocol chain: %s, %d\n", name.text, error);
+            failed = true;
+        }
+    }
+    if (failed) {
+        Say("Some protocol chain failed to be removed, removed count. %d\n", removed);
+        return Cleared::Failed;
+    }
+    if (inUse)
+        return Cleared::InUse;
+    if (ours.ids.empty())
+        return Cleared::All;
+    GUID providerId = kProviderId;
+    int error;
+    if (WscCatalogCurrent()->DeinstallProvider(&providerId, &error) == SOCKET_ERROR) {
+        Say("Failed to remove Layered provider: %d\n", error);
+        return Cleared::Failed;
+    }
+    Say("Removing Layered provider: %s\n", WscShowName(ours.layered.szProtocol).text);
+    return Cleared::All;
+}
+
+/* The layered entry's object; null when the snapshot does not show it. */
+ServiceProvider *LayeredProvider(WSAPROTOCOL_INFOW *installed)
+{
+    ProtoCatalog *catalog = ProtoCatalog::Get();
+    catalog->Reload();
+    return catalog->FindByGuid(kProviderId, installed)
+               ? catalog->Provider(installed->dwCatalogEntryId)
+               : nullptr;
+}
+
 ServiceProvider *InstallLayered(const char *prefix, const WCHAR *path)
 {
     WSAPROTOCOL_INFOW entry;
@@ -84,12 +243,18 @@ ServiceProvider *InstallLayered(const char *prefix, const WCHAR *path)
         Say("Failed to create layered provider.\n");
         return nullptr;
     }
-    ProtoCatalog *catalog = ProtoCatalog::Get();
-    catalog->Reload();
     WSAPROTOCOL_INFOW installed;
-    bool found = catalog->FindByGuid(kProviderId, &installed);
-    ServiceProvider *layer = found ? catalog->Provider(installed.dwCatalogEntryId) : nullptr;
-    Say("Created Layer provider %s\n", WscShowName(found ? installed.szProtocol : nullptr).text);
+    ServiceProvider *layer = LayeredProvider(&installed);
+    Say("Created Layer provider %s\n", WscShowName(layer ? installed.szProtocol : nullptr).text);
+    return layer;
+}
+
+/* A layered entry that another provider's chain names stays, and so keeps its id. */
+ServiceProvider *KeepLayered()
+{
+    WSAPROTOCOL_INFOW kept;
+    ServiceProvider *layer = LayeredProvider(&kept);
+    Say("Keeping Layer provider %s\n", WscShowName(layer ? kept.szProtocol : nullptr).text);
     return layer;
 }
 
@@ -123,17 +288,17 @@ bool CreateChain(WSAPROTOCOL_INFOW entry, const char *name, DWORD layeredId, con
            catalog->Chain(installed.dwCatalogEntryId) != nullptr;
 }
 
-/* Writes the catalog order with the layered entry's chains first, each group in the order it
- * had. Whether the catalog takes it is not looked at. */
+/* Writes the catalog order with every chain through the layered entry first: ours, and those
+ * of providers stacked over ours, which stay ahead of ours as their installer put them. Each
+ * group keeps the order it had. Whether the catalog takes it is not looked at. */
 void MoveChainsFirst(DWORD layeredId)
 {
     ProtoCatalog *catalog = ProtoCatalog::Get();
-    std::vector<DWORD> ids(catalog->CatalogIds(nullptr, 0));
-    catalog->CatalogIds(ids.data(), static_cast<int>(ids.size()));
+    std::vector<DWORD> ids = OrderedIds(catalog);
     std::stable_partition(ids.begin(), ids.end(), [catalog, layeredId](DWORD id) {
         WSAPROTOCOL_INFOW entry;
         return catalog->FindById(id, &entry) && entry.ProtocolChain.ChainLen > 1 &&
-               entry.ProtocolChain.ChainEntries[0] == layeredId;
+               NamesId(entry, layeredId);
     });
     catalog->WriteOrder(ids.data(), static_cast<int>(ids.size()));
 }
@@ -162,11 +327,22 @@ bool CreateChains(const char *prefix, ServiceProvider *layer, const WCHAR *path)
     return true;
 }
 
+/* Whatever an earlier run left of ours goes first, so that an install over a half-installed
+ * catalog ends like one into a clean catalog. */
 bool InstallLayeredAndChains(const char *prefix, const char *path)
 {
     WCHAR widePath[MAX_PATH];
     if (!WscToWide(path, widePath, MAX_PATH))
         return false;
+    WSAPROTOCOL_INFOW user;
+    switch (ClearOurs(FindOurs(widePath), &user)) {
+    case Cleared::Failed:
+        return false;
+    case Cleared::InUse:
+        return CreateChains(prefix, KeepLayered(), widePath);
+    case Cleared::All:
+        break;
+    }
     return CreateChains(prefix, InstallLayered(prefix, widePath), widePath);
 }
 
@@ -193,65 +369,22 @@ void RemoveNameSpace()
         Say("Removing namespace provider: %s\n", kNameSpaceName);
 }
 
-bool ChainHoldsLayer(const WSAPROTOCOL_INFOW &entry, DWORD layeredId)
+/* True when nothing of ours is left. Without the layered entry there is no telling which
+ * library our chains load; the next install clears what is left of them. */
+bool RemoveLayeredAndChains()
 {
-    int length = std::min<int>(entry.ProtocolChain.ChainLen, MAX_PROTOCOL_CHAIN);
-    for (int link = length - 1; link >= 0; link--)
-        if (entry.ProtocolChain.ChainEntries[link] == layeredId)
-            return true;
-    return false;
-}
-
-/* Removes the chains over the layered entry; once a removal failed, the rest are skipped.
- * Returns how many were removed. The snapshot is not reloaded on the way. */
-int RemoveChains()
-{
-    ProtoCatalog *catalog = ProtoCatalog::Get();
-    WSAPROTOCOL_INFOW layered;
-    if (!catalog->FindByGuid(kProviderId, &layered)) {
+    Ours ours = FindOurs(nullptr);
+    if (ours.ids.empty()) {
         Say("Failed to locate Layered Provider for chain info: %s\n",
             WscShowGuid(&kProviderId).text);
-        return 0;
-    }
-    std::vector<DWORD> ids(catalog->CatalogIds(nullptr, 0));
-    catalog->CatalogIds(ids.data(), static_cast<int>(ids.size()));
-    int removed = 0;
-    bool failed = false;
-    for (DWORD id : ids) {
-        WSAPROTOCOL_INFOW entry;
-        if (!catalog->FindById(id, &entry) || entry.ProtocolChain.ChainLen <= 1 ||
-            !ChainHoldsLayer(entry, layered.dwCatalogEntryId))
-            continue;
-        WscShown name = WscShowName(entry.szProtocol);
-        int error;
-        if (failed) {
-            Say("Previous attempt failed, skipping chain: %s\n", name.text);
-        } else if (WscCatalogCurrent()->DeinstallProvider(&entry.ProviderId, &error) == 0) {
-            removed++;
-            Say("Removing protocol chain: %s\n", name.text);
-        } else {
-            Say("Failed to remove protocol chain: %s, %d\n", name.text, error);
-            failed = true;
-        }
-    }
-    return removed;
-}
-
-bool RemoveLayered()
-{
-    WSAPROTOCOL_INFOW layered;
-    if (!ProtoCatalog::Get()->FindByGuid(kProviderId, &layered)) {
-        Say("Layered provider was not installed: %s", WscShowGuid(&kProviderId).text);
+        Say("Some protocol chain failed to be removed, removed count. %d\n", 0);
         return false;
     }
-    GUID providerId = kProviderId;
-    int error;
-    if (WscCatalogCurrent()->DeinstallProvider(&providerId, &error) == SOCKET_ERROR) {
-        Say("Failed to remove Layered provider: %d\n", error);
-        return false;
-    }
-    Say("Removing Layered provider: %s\n", WscShowName(layered.szProtocol).text);
-    return true;
+    WSAPROTOCOL_INFOW user;
+    Cleared cleared = ClearOurs(ours, &user);
+    if (cleared == Cleared::InUse)
+        Say("Layered provider in use, not removed: %s\n", WscShowName(user.szProtocol).text);
+    return cleared == Cleared::All;
 }
 
 } // namespace
@@ -271,12 +404,5 @@ bool RemoveProviders(const char *selector)
     int selection = Selection(selector);
     if (selection & kSelectNameSpace)
         RemoveNameSpace();
-    if (!(selection & kSelectLayered))
-        return false;
-    int removed = RemoveChains();
-    if (removed < 1) {
-        Say("Some protocol chain failed to be removed, removed count. %d\n", removed);
-        return false;
-    }
-    return RemoveLayered();
+    return (selection & kSelectLayered) && RemoveLayeredAndChains();
 }

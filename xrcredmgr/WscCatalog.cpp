@@ -20,6 +20,10 @@ public:
     {
         return WSCDeinstallProvider(providerId, error);
     }
+    int GetProviderPath(GUID *providerId, WCHAR *path, int *length, int *error) override
+    {
+        return WSCGetProviderPath(providerId, path, length, error);
+    }
     int WriteProviderOrder(DWORD *catalogIds, DWORD count) override
     {
         return WSCWriteProviderOrder(catalogIds, count);

@@ -17,6 +17,7 @@ public:
     virtual int InstallProvider(GUID *providerId, const WCHAR *path, WSAPROTOCOL_INFOW *entries,
                                 DWORD count, int *error) = 0;
     virtual int DeinstallProvider(GUID *providerId, int *error) = 0;
+    virtual int GetProviderPath(GUID *providerId, WCHAR *path, int *length, int *error) = 0;
     virtual int WriteProviderOrder(DWORD *catalogIds, DWORD count) = 0;
     virtual int InstallNameSpace(WCHAR *identifier, WCHAR *path, DWORD nameSpace, DWORD version,
                                  GUID *providerId) = 0;

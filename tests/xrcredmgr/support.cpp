@@ -2,6 +2,7 @@
 
 #include <rpc.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -133,8 +134,27 @@ ScopedEnv::~ScopedEnv()
     SetEnvironmentVariableA(m_name.c_str(), m_hadValue ? m_saved.c_str() : nullptr);
 }
 
-void AddBaseEntry(MemoryCatalog &catalog, const wchar_t *name, int family, int type,
-                  int protocol)
+namespace {
+
+DWORD AddEntry(MemoryCatalog &catalog, WSAPROTOCOL_INFOW entry, const wchar_t *name,
+               const wchar_t *library)
+{
+    wcsncpy(entry.szProtocol, name, WSAPROTOCOL_LEN);
+    entry.szProtocol[WSAPROTOCOL_LEN] = L'\0';
+    UuidCreate(&entry.ProviderId);
+    int error;
+    if (catalog.InstallProvider(&entry.ProviderId, library, &entry, 1, &error) != 0)
+        return 0;
+    for (const WSAPROTOCOL_INFOW &installed : CatalogEntries(catalog))
+        if (IsEqualGUID(installed.ProviderId, entry.ProviderId))
+            return installed.dwCatalogEntryId;
+    return 0;
+}
+
+} // namespace
+
+DWORD AddBaseEntry(MemoryCatalog &catalog, const wchar_t *name, int family, int type,
+                   int protocol)
 {
     WSAPROTOCOL_INFOW entry = {};
     entry.dwServiceFlags1 = XP1_GUARANTEED_DELIVERY | XP1_GUARANTEED_ORDER;
@@ -145,13 +165,50 @@ void AddBaseEntry(MemoryCatalog &catalog, const wchar_t *name, int family, int t
     entry.iMinSockAddr = family == AF_INET ? 16 : 28;
     entry.iSocketType = type;
     entry.iProtocol = protocol;
-    wcsncpy(entry.szProtocol, name, WSAPROTOCOL_LEN);
-    GUID providerId;
-    UuidCreate(&providerId);
-    wchar_t path[] = L"C:\\windows\\system32\\basetcp.dll";
-    int error;
-    catalog.InstallProvider(&providerId, path, &entry, 1, &error);
+    return AddEntry(catalog, entry, name, L"C:\\windows\\system32\\basetcp.dll");
 }
+
+DWORD AddLayeredEntry(MemoryCatalog &catalog, const wchar_t *name, const wchar_t *library)
+{
+    WSAPROTOCOL_INFOW entry = {};
+    entry.dwProviderFlags = PFL_HIDDEN;
+    entry.ProtocolChain.ChainLen = LAYERED_PROTOCOL;
+    entry.iAddressFamily = AF_INET;
+    entry.iMaxSockAddr = 16;
+    entry.iMinSockAddr = 16;
+    entry.iSocketType = SOCK_STREAM;
+    entry.iProtocol = IPPROTO_TCP;
+    return AddEntry(catalog, entry, name, library);
+}
+
+DWORD AddChainEntry(MemoryCatalog &catalog, const wchar_t *name, const std::vector<DWORD> &links,
+                    const wchar_t *library)
+{
+    WSAPROTOCOL_INFOW entry = {};
+    for (const WSAPROTOCOL_INFOW &installed : CatalogEntries(catalog))
+        if (!links.empty() && installed.dwCatalogEntryId == links.back())
+            entry = installed;
+    entry.ProtocolChain.ChainLen = static_cast<int>(links.size());
+    for (size_t link = 0; link < links.size() && link < MAX_PROTOCOL_CHAIN; link++)
+        entry.ProtocolChain.ChainEntries[link] = links[link];
+    return AddEntry(catalog, entry, name, library);
+}
+
+void PutFirst(MemoryCatalog &catalog, const std::vector<DWORD> &ids)
+{
+    std::vector<DWORD> order = ids;
+    for (const WSAPROTOCOL_INFOW &entry : CatalogEntries(catalog))
+        if (std::find(ids.begin(), ids.end(), entry.dwCatalogEntryId) == ids.end())
+            order.push_back(entry.dwCatalogEntryId);
+    catalog.WriteProviderOrder(order.data(), static_cast<DWORD>(order.size()));
+}
+
+const char kInstallOutput[] = "Created Layer provider Varo Ferrowin Layered Service Provider\n"
+                              "Creating protocal chain Varo Ferrowin Tcpip [TCP/IP]\n"
+                              "Creating protocal chain Varo Ferrowin Tcpip [UDP/IP]\n";
+const char kRemoveOutput[] = "Removing protocol chain: Varo Ferrowin Tcpip [TCP/IP]\n"
+                             "Removing protocol chain: Varo Ferrowin Tcpip [UDP/IP]\n"
+                             "Removing Layered provider: Varo Ferrowin Layered Service Provider\n";
 
 void AddTcpIpBases(MemoryCatalog &catalog)
 {

@@ -1,5 +1,6 @@
 /* Shared by the credential manager's tests: temporary directories and files, registry values
- * that clean up after themselves, and catalogs with the base entries of a TCP/IP stack. */
+ * that clean up after themselves, and catalogs with the base entries of a TCP/IP stack and the
+ * entries of other providers. */
 #ifndef TESTS_XRCREDMGR_SUPPORT_H
 #define TESTS_XRCREDMGR_SUPPORT_H
 
@@ -79,9 +80,20 @@ private:
     bool m_hadValue;
 };
 
-/* Installs a base entry (chain length 1) of its own provider. */
-void AddBaseEntry(MemoryCatalog &catalog, const wchar_t *name, int family, int type,
-                  int protocol);
+/* Each installs one entry under a new GUID of its own and returns its catalog id. A base entry
+ * (chain length 1); a layered entry; a chain over links (top first), a copy of the last link's
+ * entry, as providers build them. */
+DWORD AddBaseEntry(MemoryCatalog &catalog, const wchar_t *name, int family, int type,
+                   int protocol);
+DWORD AddLayeredEntry(MemoryCatalog &catalog, const wchar_t *name, const wchar_t *library);
+DWORD AddChainEntry(MemoryCatalog &catalog, const wchar_t *name, const std::vector<DWORD> &links,
+                    const wchar_t *library);
+/* Rewrites the order with ids first, as a provider's installer puts its chains at the head. */
+void PutFirst(MemoryCatalog &catalog, const std::vector<DWORD> &ids);
+/* What a clean installation and removal of the layered provider print over AddTcpIpBases. */
+extern const char kInstallOutput[];
+extern const char kRemoveOutput[];
+
 /* "Tcpip [TCP/IP]" and "Tcpip [UDP/IP]" of family 2, "Tcpip [TCP/IPv6]" of family 23. */
 void AddTcpIpBases(MemoryCatalog &catalog);
 /* The catalog's entries in catalog order. */

@@ -14,12 +14,6 @@ namespace {
 #define INIT_LINE "XrCC_Init 1 0x80000001 Software\\Varo\\SOCKS5 Credentials\\3.0\n"
 const char kJournalStart[] = INIT_LINE "XrCC_Open 1\n";
 const char kJournalWhole[] = INIT_LINE "XrCC_Open 1\nXrCC_Close\nXrCC_Exit\n";
-const char kRemoveOutput[] = "Removing protocol chain: Varo Ferrowin Tcpip [TCP/IP]\n"
-                             "Removing protocol chain: Varo Ferrowin Tcpip [UDP/IP]\n"
-                             "Removing Layered provider: Varo Ferrowin Layered Service Provider\n";
-const char kInstallOutput[] = "Created Layer provider Varo Ferrowin Layered Service Provider\n"
-                              "Creating protocal chain Varo Ferrowin Tcpip [TCP/IP]\n"
-                              "Creating protocal chain Varo Ferrowin Tcpip [UDP/IP]\n";
 const DWORD kWaitMs = 20000;
 
 std::string ProgramDir()
@@ -129,10 +123,13 @@ class ManagerProcess : public ::testing::Test {
     {
         return std::unique_ptr<Manager>(new Manager(exe, arguments, m_dir.File(output)));
     }
-    /* The layered provider as a logon would have left it, installed from the program's dir. */
-    void InstallProvider(const std::string &library)
+    /* The layered provider as a logon would have left it, installed from the program's dir;
+     * failingCall: the number of the installation call that fails, -1 for none. */
+    void InstallProvider(const std::string &library, int failingCall = -1)
     {
         MemoryCatalog catalog(CatalogFile().c_str());
+        if (failingCall >= 0)
+            catalog.FailCall(WscCall::InstallProvider, failingCall, WSANO_RECOVERY);
         WscCatalogUse(&catalog);
         {
             CatalogRun run;
@@ -263,6 +260,22 @@ INSTANTIATE_TEST_SUITE_P(Messages, ManagerShutdown,
                          [](const ::testing::TestParamInfo<UINT> &info) {
                              return info.param == WM_QUIT ? "Quit" : "QueryEndSession";
                          });
+
+TEST_F(ManagerProcess, ShutdownHealsALayeredEntryLeftWithoutChains)
+{
+    InstallProvider(ProgramDir() + "xrspi.dll", 1);
+    std::vector<std::string> layeredOnly = kBaseNames;
+    layeredOnly.push_back("Varo Ferrowin Layered Service Provider");
+    ASSERT_EQ(Names(Catalog()), layeredOnly) << "the first chain failed";
+    std::unique_ptr<Manager> manager = Start();
+    HWND window = ManagerWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(Send(window, WM_QUERYENDSESSION));
+    ASSERT_TRUE(manager->Ended());
+    EXPECT_EQ(Output(), "Removing Layered provider: Varo Ferrowin Layered Service Provider\n" +
+                            std::string(kInstallOutput));
+    EXPECT_EQ(Names(Catalog()), kInstalledNames);
+}
 
 TEST_F(ManagerProcess, TestModeShowsTheWindowInstallsAtStartAndRemovesAtTheEnd)
 {
