@@ -18,21 +18,46 @@ namespace {
 
 HANDLE g_mutex;
 
-/* Holds the plug-in mutex for a registry operation; without XrPlugInInit there is none. */
+/* Creates the plug-in mutex, or opens the one another user's process made. A null access list:
+ * processes of every user share the one mutex. Null when neither works. */
+HANDLE OpenPlugInMutex()
+{
+    SECURITY_DESCRIPTOR descriptor;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
+    HANDLE mutex = NULL;
+    if (InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION)
+        && SetSecurityDescriptorDacl(&descriptor, TRUE, NULL, FALSE))
+        mutex = CreateMutexA(&attributes, FALSE, XR_PLUGIN_MUTEX);
+    if (!mutex && GetLastError() == ERROR_ACCESS_DENIED)
+        mutex = OpenMutexA(SYNCHRONIZE, FALSE, XR_PLUGIN_MUTEX);
+    return mutex;
+}
+
+/* Holds the plug-in mutex for one registry operation. A process that did not run XrPlugInInit
+ * (the logon refresh) opens the mutex for the call: no registry work runs unlocked. */
 class RegistryLock {
 public:
-    RegistryLock()
+    RegistryLock() : own_(g_mutex ? NULL : OpenPlugInMutex()), held_(NULL)
     {
-        if (g_mutex)
-            WaitForSingleObject(g_mutex, INFINITE);
+        HANDLE mutex = g_mutex ? g_mutex : own_;
+        if (mutex && WaitForSingleObject(mutex, INFINITE) != WAIT_FAILED)
+            held_ = mutex;
     }
     ~RegistryLock()
     {
-        if (g_mutex)
-            ReleaseMutex(g_mutex);
+        if (held_)
+            ReleaseMutex(held_);
+        if (own_)
+            CloseHandle(own_);
     }
     RegistryLock(const RegistryLock &) = delete;
     RegistryLock &operator=(const RegistryLock &) = delete;
+
+    bool Held() const { return held_ != NULL; }
+
+private:
+    HANDLE own_;
+    HANDLE held_;
 };
 
 /* Registry failures go to the process log, once one is open. */
@@ -101,24 +126,35 @@ int ReadText(const std::string &path, const char *valueName, char *out, size_t s
     return result;
 }
 
-int WriteValue(const std::string &path, const char *valueName, DWORD type, const void *data,
-               DWORD size)
+/* Install writes a new record; a save only updates keys that still exist, so that it never
+ * brings back, half, what another process removed since the list. */
+enum class KeyUse { Create, ExistingOnly };
+
+/* 0 also when an ExistingOnly key is missing: there is nothing left to update. */
+int WriteValue(KeyUse use, const std::string &path, const char *valueName, DWORD type,
+               const void *data, DWORD size)
 {
     HKEY key = NULL;
+    if (use == KeyUse::ExistingOnly) {
+        LONG opened = XrRegOpenKey(&key, HKEY_LOCAL_MACHINE, path.c_str(), KEY_SET_VALUE,
+                                   RegLog());
+        if (opened != ERROR_SUCCESS)
+            return opened == ERROR_FILE_NOT_FOUND ? 0 : XR_PLUGIN_EWRITE;
+    }
     int result = XrRegWrite(&key, HKEY_LOCAL_MACHINE, path.c_str(), valueName, type, data, size,
                             RegLog());
     XrRegRelease(&key, NULL);
     return result == 0 ? 0 : XR_PLUGIN_EWRITE;
 }
 
-int WriteDword(const std::string &path, const char *valueName, int32_t value)
+int WriteDword(KeyUse use, const std::string &path, const char *valueName, int32_t value)
 {
-    return WriteValue(path, valueName, REG_DWORD, &value, sizeof value);
+    return WriteValue(use, path, valueName, REG_DWORD, &value, sizeof value);
 }
 
-int WriteText(const std::string &path, const char *valueName, const char *text)
+int WriteText(KeyUse use, const std::string &path, const char *valueName, const char *text)
 {
-    return WriteValue(path, valueName, REG_SZ, text, (DWORD)strlen(text) + 1);
+    return WriteValue(use, path, valueName, REG_SZ, text, (DWORD)strlen(text) + 1);
 }
 
 bool ValidModule(const XrPlugInModule &module)
@@ -220,22 +256,23 @@ int ReadEntry(const std::string &keyPath, const std::string &name, int32_t mask,
 /* The plug-in's key with its modules and, of their options, those of sideMask's sides. */
 int WriteEntry(const std::string &path, const XrPlugInEntry &entry, int32_t sideMask)
 {
-    int result = WriteText(path, "DLL Path", entry.libraryPath);
+    const KeyUse use = KeyUse::Create;
+    int result = WriteText(use, path, "DLL Path", entry.libraryPath);
     for (int32_t m = 0; result == 0 && m < entry.moduleCount; ++m) {
         const XrPlugInModule &module = entry.modules[m];
         std::string modulePath = SubKey(path, module.name);
-        if ((result = WriteText(modulePath, "Desc", module.description)) != 0
-            || (result = WriteDword(modulePath, "Class", module.moduleClass)) != 0
-            || (result = WriteDword(modulePath, "Type", module.type)) != 0
-            || (result = WriteDword(modulePath, "Enabled", module.enabled)) != 0)
+        if ((result = WriteText(use, modulePath, "Desc", module.description)) != 0
+            || (result = WriteDword(use, modulePath, "Class", module.moduleClass)) != 0
+            || (result = WriteDword(use, modulePath, "Type", module.type)) != 0
+            || (result = WriteDword(use, modulePath, "Enabled", module.enabled)) != 0)
             break;
         for (int32_t o = 0; result == 0 && o < module.optionCount; ++o) {
             const XrPlugInOption &option = module.options[o];
             if (!MeetsMask(option.type, sideMask))
                 continue;
             std::string optionPath = SubKey(modulePath, option.name);
-            if ((result = WriteDword(optionPath, "Type", option.type)) == 0)
-                result = WriteText(optionPath, "Value", option.value);
+            if ((result = WriteDword(use, optionPath, "Type", option.type)) == 0)
+                result = WriteText(use, optionPath, "Value", option.value);
         }
     }
     return result;
@@ -256,16 +293,8 @@ int CheckNotInstalled(const std::string &keyPath, const char *name)
 
 int XrPlugInInit(void)
 {
-    if (g_mutex)
-        return 0;
-    /* A null access list: processes of every user share the one mutex. */
-    SECURITY_DESCRIPTOR descriptor;
-    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
-    if (InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION)
-        && SetSecurityDescriptorDacl(&descriptor, TRUE, NULL, FALSE))
-        g_mutex = CreateMutexA(&attributes, FALSE, XR_PLUGIN_MUTEX);
-    if (!g_mutex && GetLastError() == ERROR_ACCESS_DENIED)
-        g_mutex = OpenMutexA(SYNCHRONIZE, FALSE, XR_PLUGIN_MUTEX);
+    if (!g_mutex)
+        g_mutex = OpenPlugInMutex();
     return g_mutex ? 0 : -1;
 }
 
@@ -387,6 +416,8 @@ int XrPlugInList(const char *keyPath, int32_t classMask, XrPlugInEntry **entries
     *entries = NULL;
     *count = 0;
     RegistryLock lock;
+    if (!lock.Held())
+        return XR_PLUGIN_ENOMEM;
     std::vector<std::string> names;
     int result = SubkeyNames(keyPath, names);
     if (result != 0 || names.empty())
@@ -411,6 +442,8 @@ int XrPlugInInstall(const char *libraryPath, const char *keyPath, int32_t sideMa
     if (!keyPath)
         return XR_PLUGIN_EINVALID;
     RegistryLock lock;
+    if (!lock.Held())
+        return XR_PLUGIN_ENOMEM;
     XrPlugInEntry entry;
     int result = XrPlugInIdentify(libraryPath, &entry, sideMask);
     if (result != 0)
@@ -431,6 +464,8 @@ int XrPlugInRemove(const char *libraryPath, const char *keyPath)
     if (!keyPath)
         return XR_PLUGIN_EINVALID;
     RegistryLock lock;
+    if (!lock.Held())
+        return XR_PLUGIN_ENOMEM;
     XrPlugInEntry entry;
     int result = XrPlugInIdentify(libraryPath, &entry, XR_PLUGIN_BOTH);
     if (result != 0)
@@ -446,15 +481,18 @@ int XrPlugInSave(const char *keyPath, const XrPlugInEntry *entries, int32_t coun
     if (!keyPath || count < 0 || (count > 0 && !entries))
         return XR_PLUGIN_EINVALID;
     RegistryLock lock;
+    if (!lock.Held())
+        return XR_PLUGIN_ENOMEM;
+    const KeyUse use = KeyUse::ExistingOnly;
     for (int32_t e = 0; e < count; ++e) {
         std::string path = SubKey(keyPath, entries[e].name);
         for (int32_t m = 0; m < entries[e].moduleCount; ++m) {
             const XrPlugInModule &module = entries[e].modules[m];
             std::string modulePath = SubKey(path, module.name);
-            if (WriteDword(modulePath, "Enabled", module.enabled) != 0)
+            if (WriteDword(use, modulePath, "Enabled", module.enabled) != 0)
                 return XR_PLUGIN_EWRITE;
             for (int32_t o = 0; o < module.optionCount; ++o)
-                if (WriteText(SubKey(modulePath, module.options[o].name), "Value",
+                if (WriteText(use, SubKey(modulePath, module.options[o].name), "Value",
                               module.options[o].value) != 0)
                     return XR_PLUGIN_EWRITE;
         }

@@ -2,9 +2,11 @@
  * (HKEY_LOCAL_MACHINE, below the key path the caller passes), identification and loading of
  * plug-in libraries, and the configuration of their modules into the registration tables.
  *
- * List, install, remove and save run under the cross-process mutex "XrPlugInMutex", opened by
- * XrPlugInInit; configuration and the registration tables belong to one thread (the settings
- * program's user-interface thread) and are not locked. Diagnostics go to the process log.
+ * List, install, remove and save run under the cross-process mutex "XrPlugInMutex": the one
+ * XrPlugInInit opened, or in a process without it one that the call opens (or creates) for
+ * itself; they fail with XR_PLUGIN_ENOMEM when there is no mutex to be had. Configuration and
+ * the registration tables belong to one thread (the settings program's user-interface thread)
+ * and are not locked. Diagnostics go to the process log.
  * Results: 0 success, else one of the XR_PLUGIN_E* codes. Windows only. */
 #ifndef PLUGIN_XRPLUGIN_HOST_H
 #define PLUGIN_XRPLUGIN_HOST_H
@@ -44,7 +46,8 @@ void XrPlugInFreeList(XrPlugInEntry *entries, int32_t count);
 int XrPlugInInstall(const char *libraryPath, const char *keyPath, int32_t sideMask);
 /* Identifies the library and deletes its plug-in's key with everything below it. */
 int XrPlugInRemove(const char *libraryPath, const char *keyPath);
-/* Writes back "Enabled" of every module and "Value" of every option of the entries. */
+/* Writes back "Enabled" of every module and "Value" of every option of the entries into the
+ * keys that still exist: what another process removed since the list stays removed. */
 int XrPlugInSave(const char *keyPath, const XrPlugInEntry *entries, int32_t count);
 
 /* Loads the library (the built-in one by its name as path) and fills entry from its

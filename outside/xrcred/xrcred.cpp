@@ -124,15 +124,19 @@ template <typename Work> int WithMethodKey(const XrCCMethod *method, Work work)
     return result;
 }
 
+/* out changes only when the value is a whole entry: a value of another type or size must not
+ * leave part of it in the caller's record. */
 int ReadEntry(HKEY key, const char *name, XrCCCredential *out)
 {
+    XrCCCredential entry;
     DWORD type;
-    DWORD size = sizeof *out;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE *>(out), &size) !=
+    DWORD size = sizeof entry;
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE *>(&entry), &size) !=
             ERROR_SUCCESS ||
-        type != REG_BINARY || size != sizeof *out)
+        type != REG_BINARY || size != sizeof entry)
         return -1;
-    CutTexts(out);
+    CutTexts(&entry);
+    *out = entry;
     return 0;
 }
 

@@ -51,6 +51,23 @@ int XRPLUGIN_CALL SameIdentifier(XrPlugInOptionAccess *, XrPlugInHost *, XrPlugI
     return 0;
 }
 
+/* The sides a module's per-side initialization saw, in order, with the data slot it got. */
+std::vector<std::pair<int32_t, void **>> g_sideCalls;
+
+int XRPLUGIN_CALL RecordSide(XrPlugInOptionAccess *, int32_t side, void **sideData)
+{
+    g_sideCalls.emplace_back(side, sideData);
+    return 0;
+}
+
+int XRPLUGIN_CALL BothSides(XrPlugInOptionAccess *, XrPlugInHost *, XrPlugInOperations *ops)
+{
+    ops->identifier = 60;
+    snprintf(ops->name, sizeof ops->name, "both");
+    ops->sideInit = RecordSide;
+    return 0;
+}
+
 /* An instance as the loader makes it, with a module record holding the given options. */
 struct HandMade {
     XrPlugInModule module = {};
@@ -166,6 +183,51 @@ TEST_F(PluginLoaderTest, UndeclaredOptionIsOnlyWarnedAbout)
                            &loaded_.count), 0);
     EXPECT_EQ(loaded_.count, 2);
     EXPECT_TRUE(Logs("Plug-in warning: BOGUS is not a valid option")) << Logged();
+}
+
+TEST_F(PluginLoaderTest, OptionDeclaredForTheOtherSideOnlyIsWarnedAbout)
+{
+    Install(TestPlug().c_str(), XR_PLUGIN_BOTH);
+    const struct {
+        int32_t side;
+        const char *warned;
+        const char *accepted;
+    } cases[] = {
+        {XR_PLUGIN_CLIENT, "SERVER_OPT", "CLIENT_OPT"},
+        {XR_PLUGIN_SERVER, "CLIENT_OPT", "SERVER_OPT"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.side);
+        size_t before = Logged().size();
+        Loaded loaded;
+        ASSERT_EQ(XrPlugInLoad(c.side, list_.entries, list_.count, &loaded.instances,
+                               &loaded.count), 0);
+        std::string logged = Logged().substr(before);
+        EXPECT_NE(logged.find("]: Plug-in warning: " + std::string(c.warned)), std::string::npos)
+            << logged;
+        EXPECT_EQ(logged.find("]: Plug-in warning: " + std::string(c.accepted)),
+                  std::string::npos);
+    }
+}
+
+TEST_F(PluginLoaderTest, ServerSideIsConfiguredBeforeTheClientSide)
+{
+    g_sideCalls.clear();
+    HandMade both("both", XR_PLUGIN_BOTH, XR_PLUGIN_AUTH, BothSides);
+
+    ASSERT_EQ(XrPlugInConfigure(&both.instance, 1, XR_PLUGIN_BOTH), 0);
+
+    const std::vector<std::pair<int32_t, void **>> expected = {
+        {XR_PLUGIN_SERVER, &both.instance.sideData[0]},
+        {XR_PLUGIN_CLIENT, &both.instance.sideData[1]},
+    };
+    EXPECT_EQ(g_sideCalls, expected);
+    std::string logged = Logged();
+    size_t server = logged.find("]: Registering server authentication both (ID 60)\n");
+    size_t client = logged.find("]: Registering client authentication both (ID 60)\n");
+    ASSERT_NE(server, std::string::npos) << logged;
+    ASSERT_NE(client, std::string::npos) << logged;
+    EXPECT_LT(server, client);
 }
 
 TEST_F(PluginLoaderTest, SecondModuleWithTheSameIdentifierEndsTheConfiguration)

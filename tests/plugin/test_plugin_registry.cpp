@@ -35,11 +35,17 @@ protected:
         int result = List(mask, list);
         return result == 0 ? Describe(list) : "error " + std::to_string(result);
     }
-    /* Starts the worker process on this test's key; the caller waits for it and closes it. */
-    PROCESS_INFORMATION StartWorker(const char *tag, int rounds)
+    /* The test plug-in's filter option value, or "<none>" when the plug-in is not installed. */
+    std::string Record() const
     {
-        std::string command = "\"" + BinFile("plugin_worker.exe") + "\" \"" + key_ + "\" "
-                              + tag + " " + std::to_string(rounds);
+        return KeyExists("Test Plug") ? Text("Test Plug\\tfilter\\LEVEL", "Value") : "<none>";
+    }
+    /* Starts the worker process on this test's key with "<operation> <arguments>"; it sets the
+     * event named started just before its call. The caller waits for it with Finish. */
+    PROCESS_INFORMATION StartWorker(const std::string &operation, const char *started = "-")
+    {
+        std::string command = "\"" + BinFile("plugin_worker.exe") + "\" \"" + started + "\" \""
+                              + key_ + "\" " + operation;
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process = {};
@@ -103,6 +109,52 @@ TEST_F(PluginRegistryTest, LibraryThatIsNoPluginIsRejectedAndNamedInTheLog)
         EXPECT_NE(Logged().find(std::string("]: ") + logged), std::string::npos) << Logged();
     }
     EXPECT_FALSE(KeyExists(""));
+}
+
+TEST_F(PluginRegistryTest, MalformedPluginIsRejectedAndNothingIsInstalled)
+{
+    const char *flaws[] = {
+        "no record",       "no plug-in name", "negative module count", "no module array",
+        "no module name",  "no module type",  "negative option count", "no option array",
+    };
+    const std::string library = BinFile("testplug_flawed.dll");
+    for (const char *flaw : flaws) {
+        SetEnvironmentVariableA("TESTPLUG_FLAW", flaw);
+        EXPECT_EQ(XrPlugInInstall(library.c_str(), key_.c_str(), XR_PLUGIN_BOTH),
+                  XR_PLUGIN_EINVALID_LIBRARY)
+            << flaw;
+        EXPECT_FALSE(KeyExists("")) << flaw;
+        XrRegDeleteTree(HKEY_LOCAL_MACHINE, key_.c_str(), NULL);
+    }
+    SetEnvironmentVariableA("TESTPLUG_FLAW", NULL);
+    EXPECT_NE(Logged().find("]: Plugin: Id function (XrPluginIdent) failed\n"), std::string::npos);
+    // The same library without a flaw is a plug-in.
+    EXPECT_EQ(XrPlugInInstall(library.c_str(), key_.c_str(), XR_PLUGIN_BOTH), 0);
+    EXPECT_EQ(Installed(XR_PLUGIN_BOTH), "Flawed Plug: flawed(OPT)");
+}
+
+TEST_F(PluginRegistryTest, InstallThatFailsPartWayLeavesNoRecordBehind)
+{
+    // The registry's ANSI calls take key paths of at most MAX_PATH characters. Below this key
+    // path the plug-in and module keys fit and the option keys do not, so the install fails
+    // after it has written part of the record.
+    const std::string moduleBelow = "\\Test Plug\\tauth";
+    const std::string padding(MAX_PATH - key_.size() - 1 - moduleBelow.size(), 'k');
+    const std::string keyPath = Key(padding);
+    ASSERT_EQ((keyPath + moduleBelow).size(), (size_t)MAX_PATH);
+    HKEY probe;
+    ASSERT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, (keyPath + moduleBelow + "\\SERVER_OPT").c_str(),
+                            0, KEY_READ, &probe),
+              ERROR_FILE_NOT_FOUND)
+        << "this registry takes longer key paths";
+
+    EXPECT_EQ(XrPlugInInstall(TestPlug().c_str(), keyPath.c_str(), XR_PLUGIN_BOTH),
+              XR_PLUGIN_EWRITE);
+
+    EXPECT_FALSE(KeyExists(padding + "\\Test Plug"));
+    PluginList list;
+    EXPECT_EQ(XrPlugInList(keyPath.c_str(), XR_PLUGIN_BOTH, &list.entries, &list.count), 0);
+    EXPECT_EQ(list.count, 0);
 }
 
 TEST_F(PluginRegistryTest, OptionsAreInstalledOnlyForTheSidesOfTheMask)
@@ -212,26 +264,103 @@ TEST_F(PluginRegistryTest, RemoveDeletesThePluginKeyWithItsSubkeys)
 
 TEST_F(PluginRegistryTest, SecondProcessWaitsWhileTheMutexIsHeld)
 {
-    ASSERT_EQ(XrPlugInInstall(TestPlug().c_str(), key_.c_str(), XR_PLUGIN_BOTH), 0);
-    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, XR_PLUGIN_MUTEX);
-    ASSERT_NE(mutex, nullptr);
-    ASSERT_EQ(WaitForSingleObject(mutex, 10000), WAIT_OBJECT_0);
+    // The worker never runs XrPlugInInit, as the logon refresh does not.
+    const std::string library = " \"" + TestPlug() + "\"";
+    const struct {
+        std::string operation;
+        bool installed;    /* before the call */
+        const char *after; /* what Record() shows once the call is through */
+    } cases[] = {
+        {"list", true, "3"},
+        {"install" + library, false, "3"},
+        {"remove" + library, true, "<none>"},
+        {"save held 1", true, "held-0"},
+    };
+    const std::string startedName = "PlugInWorkerStarted-" + std::to_string(GetCurrentProcessId());
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.operation);
+        if (c.installed) {
+            ASSERT_EQ(XrPlugInInstall(TestPlug().c_str(), key_.c_str(), XR_PLUGIN_BOTH), 0);
+        }
+        const std::string before = Record();
+        HANDLE started = CreateEventA(NULL, TRUE, FALSE, startedName.c_str());
+        HANDLE mutex = CreateMutexA(NULL, FALSE, XR_PLUGIN_MUTEX);
+        ASSERT_NE(started, nullptr);
+        ASSERT_NE(mutex, nullptr);
+        ASSERT_EQ(WaitForSingleObject(mutex, 10000), WAIT_OBJECT_0);
 
-    PROCESS_INFORMATION worker = StartWorker("held", 1);
-    EXPECT_EQ(WaitForSingleObject(worker.hProcess, 1500), (DWORD)WAIT_TIMEOUT);
-    EXPECT_EQ(Text("Test Plug\\tfilter\\LEVEL", "Value"), "3");
-    ReleaseMutex(mutex);
-    CloseHandle(mutex);
+        PROCESS_INFORMATION worker = StartWorker(c.operation, startedName.c_str());
+        EXPECT_EQ(WaitForSingleObject(started, 60000), WAIT_OBJECT_0);
+        EXPECT_EQ(WaitForSingleObject(worker.hProcess, 1000), (DWORD)WAIT_TIMEOUT);
+        EXPECT_EQ(Record(), before);
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
+        CloseHandle(started);
 
-    EXPECT_EQ(Finish(worker), 0u);
-    EXPECT_EQ(Text("Test Plug\\tfilter\\LEVEL", "Value"), "held-0");
+        EXPECT_EQ(Finish(worker), 0u);
+        EXPECT_EQ(Record(), c.after);
+        ASSERT_EQ(XrRegDeleteTree(HKEY_LOCAL_MACHINE, key_.c_str(), NULL), 0);
+    }
+}
+
+TEST_F(PluginRegistryTest, CallsWithoutInitCreateTheMutexWhenNoProcessHasIt)
+{
+    // Closes this process's mutex; unless another process holds one, each call creates its own.
+    XrPlugInCleanup();
+
+    EXPECT_EQ(XrPlugInInstall(TestPlug().c_str(), key_.c_str(), XR_PLUGIN_CLIENT), 0);
+    PluginList list;
+    ASSERT_EQ(List(XR_PLUGIN_CLIENT, list), 0);
+    EXPECT_EQ(Describe(list), "Test Plug: tauth(CLIENT_OPT)");
+    EXPECT_EQ(XrPlugInSave(key_.c_str(), list.entries, list.count), 0);
+    EXPECT_EQ(XrPlugInRemove(TestPlug().c_str(), key_.c_str()), 0);
+    EXPECT_FALSE(KeyExists("Test Plug"));
+}
+
+TEST_F(PluginRegistryTest, SaveAfterAnotherProcessRemovedThePluginBringsNothingBack)
+{
+    const struct {
+        const char *what;
+        int32_t reinstall; /* 0: none; else the side mask of a new install before the save */
+        const char *listed;
+        const char *serverOption;
+    } cases[] = {
+        {"removed", 0, "", "<missing>"},
+        {"reinstalled for the server side", XR_PLUGIN_SERVER,
+         "Test Plug: tauth(SERVER_OPT) tfilter(LEVEL)", "saved"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(XrPlugInInstall(TestPlug().c_str(), key_.c_str(), XR_PLUGIN_BOTH), 0);
+        PluginList list;
+        ASSERT_EQ(List(XR_PLUGIN_BOTH, list), 0);
+        ASSERT_EQ(list.count, 1);
+        for (int32_t m = 0; m < list.entries[0].moduleCount; ++m)
+            for (int32_t o = 0; o < list.entries[0].modules[m].optionCount; ++o)
+                snprintf(list.entries[0].modules[m].options[o].value, XR_PLUGIN_VALUE_SIZE,
+                         "saved");
+        PROCESS_INFORMATION remover = StartWorker("remove \"" + TestPlug() + "\"");
+        ASSERT_EQ(Finish(remover), 0u);
+        if (c.reinstall) {
+            ASSERT_EQ(XrPlugInInstall(TestPlug().c_str(), key_.c_str(), c.reinstall), 0);
+        }
+
+        EXPECT_EQ(XrPlugInSave(key_.c_str(), list.entries, list.count), 0);
+
+        EXPECT_EQ(Installed(XR_PLUGIN_BOTH), c.listed);
+        EXPECT_EQ(Text("Test Plug\\tauth\\SERVER_OPT", "Value"), c.serverOption);
+        EXPECT_FALSE(KeyExists("Test Plug\\tauth\\CLIENT_OPT"));
+        EXPECT_EQ(XrPlugInInstall(TestPlug().c_str(), key_.c_str(), XR_PLUGIN_BOTH),
+                  c.reinstall ? XR_PLUGIN_EEXIST : 0);
+        ASSERT_EQ(XrRegDeleteTree(HKEY_LOCAL_MACHINE, key_.c_str(), NULL), 0);
+    }
 }
 
 TEST_F(PluginRegistryTest, TwoProcessesListingAndSavingAtOnceLeaveAConsistentRecord)
 {
     ASSERT_EQ(XrPlugInInstall(TestPlug().c_str(), key_.c_str(), XR_PLUGIN_BOTH), 0);
-    PROCESS_INFORMATION first = StartWorker("first", 25);
-    PROCESS_INFORMATION second = StartWorker("second", 25);
+    PROCESS_INFORMATION first = StartWorker("save first 25");
+    PROCESS_INFORMATION second = StartWorker("save second 25");
     EXPECT_EQ(Finish(first), 0u);
     EXPECT_EQ(Finish(second), 0u);
 

@@ -53,6 +53,16 @@ LONG XrRegEnumKey(HKEY *key, HKEY root, const char *path, DWORD index, char *nam
     return result;
 }
 
+LONG XrRegOpenKey(HKEY *key, HKEY root, const char *path, REGSAM access, XrLog *log)
+{
+    LONG result = RegOpenKeyExA(root, path, 0, access, key);
+    if (result != ERROR_SUCCESS) {
+        *key = NULL;
+        XrRegLogFailure(log, XR_LOG_DETAIL, "Error opening registry entry: %s", path);
+    }
+    return result;
+}
+
 int XrRegReadOpen(HKEY *key, HKEY root, const char *path, const char *valueName, char **value,
                   XrLog *log)
 {

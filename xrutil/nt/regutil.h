@@ -1,6 +1,7 @@
-/* Registry wrappers for the runtime: enumerate subkeys, read a value into a new buffer, write a
- * value, delete a key or a whole tree. Every wrapper takes an optional log handle; failures are
- * logged on it at level 10 with the key path (only once logging has started).
+/* Registry wrappers for the runtime: enumerate subkeys, open an existing key, read a value into
+ * a new buffer, write a value, delete a key or a whole tree. Every wrapper takes an optional log
+ * handle; failures are logged on it at level 10 with the key path (only once logging has
+ * started).
  *
  * A key handle variable (HKEY *) lets a caller open a key once and make several calls on it:
  * a wrapper that finds it null opens the key itself (read access for reading and enumerating;
@@ -21,6 +22,10 @@ extern "C" {
  * ERROR_NO_MORE_ITEMS after the last subkey. */
 LONG XrRegEnumKey(HKEY *key, HKEY root, const char *path, DWORD index, char *name, DWORD size,
                   XrLog *log);
+
+/* Opens the existing key root\path with access into *key, creating nothing. Returns the system
+ * result: 0 with the key left open, ERROR_FILE_NOT_FOUND when the key is missing. */
+LONG XrRegOpenKey(HKEY *key, HKEY root, const char *path, REGSAM access, XrLog *log);
 
 /* Reads valueName into a new buffer (*value) one byte longer than the data; string types are
  * terminated after the data. 0 with the key left open; -1 with the key closed and *value null. */

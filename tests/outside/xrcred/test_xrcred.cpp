@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <set>
@@ -152,6 +153,39 @@ TEST_F(CredentialCache, DeletedEntryIsGone)
     EXPECT_EQ(XrCCGet(&kLdap, &key, &got), -1);
     EXPECT_EQ(XrCC_EnumIds(&kLdap, nullptr, 0), 0);
     EXPECT_EQ(XrCCDelete(&kLdap, &key), -1);
+}
+
+TEST_F(CredentialCache, GetOfAValueThatIsNoEntryFailsAndLeavesTheRecordAlone)
+{
+    const struct {
+        const char *what;
+        DWORD type;
+        DWORD size;
+    } cases[] = {
+        {"shorter", REG_BINARY, 10},
+        {"longer", REG_BINARY, sizeof(XrCCCredential) + 10},
+        {"not binary", REG_SZ, sizeof(XrCCCredential)},
+    };
+    HKEY methodKey;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(kPath) + "\\ldap").c_str(), 0,
+                              nullptr, 0, KEY_SET_VALUE, nullptr, &methodKey, nullptr),
+              ERROR_SUCCESS);
+    for (const auto &c : cases) {
+        std::vector<char> stored(c.size, 'v');
+        stored.back() = '\0';
+        ASSERT_EQ(RegSetValueExA(methodKey, "host", 0, c.type,
+                                 reinterpret_cast<const BYTE *>(stored.data()), c.size),
+                  ERROR_SUCCESS);
+        XrCCCredential record;
+        memset(&record, '#', sizeof record);
+        XrCCKey key = KeyFor("host");
+        EXPECT_EQ(XrCCGet(&kLdap, &key, &record), -1) << c.what;
+        const char *bytes = reinterpret_cast<const char *>(&record);
+        EXPECT_EQ(std::count(bytes, bytes + sizeof record, '#'),
+                  static_cast<std::ptrdiff_t>(sizeof record))
+            << c.what;
+    }
+    RegCloseKey(methodKey);
 }
 
 TEST_F(CredentialCache, EntriesOfOneMethodAreInvisibleToAnother)
