@@ -157,6 +157,21 @@ int WriteText(KeyUse use, const std::string &path, const char *valueName, const 
     return WriteValue(use, path, valueName, REG_SZ, text, (DWORD)strlen(text) + 1);
 }
 
+/* A plug-in's own texts are read no further than their fields: one without its terminator
+ * makes the plug-in malformed. */
+template <size_t N> bool Terminated(const char (&field)[N])
+{
+    return memchr(field, '\0', N) != nullptr;
+}
+
+bool OptionsTerminated(const XrPlugInModule &module)
+{
+    for (int32_t o = 0; o < module.optionCount; ++o)
+        if (!Terminated(module.options[o].name) || !Terminated(module.options[o].value))
+            return false;
+    return true;
+}
+
 bool ValidModule(const XrPlugInModule &module)
 {
     return module.name[0] && MeetsMask(module.moduleClass, XR_PLUGIN_BOTH) && module.type != 0
@@ -358,7 +373,8 @@ int XrPlugInIdentify(const char *libraryPath, XrPlugInEntry *entry, int32_t clas
     int result = XrPlugInOpenIdent(entry, &ident);
     if (result != 0)
         return result;
-    if (ident->moduleCount < 0 || (ident->moduleCount > 0 && !ident->modules))
+    if (ident->moduleCount < 0 || (ident->moduleCount > 0 && !ident->modules)
+        || !Terminated(ident->name))
         return XR_PLUGIN_EINVALID_LIBRARY;
     XrStrCopy(entry->name, sizeof entry->name, ident->name);
     if (ident->moduleCount > 0) {
@@ -372,6 +388,10 @@ int XrPlugInIdentify(const char *libraryPath, XrPlugInEntry *entry, int32_t clas
         const XrPlugInModuleDesc &desc = ident->modules[d];
         if (!MeetsMask(desc.moduleClass, classMask))
             continue;
+        if (!Terminated(desc.name) || !Terminated(desc.description)) {
+            result = XR_PLUGIN_EINVALID_LIBRARY;
+            break;
+        }
         XrPlugInModule &module = entry->modules[entry->moduleCount++];
         module.moduleClass = desc.moduleClass;
         module.type = desc.type;
@@ -383,7 +403,7 @@ int XrPlugInIdentify(const char *libraryPath, XrPlugInEntry *entry, int32_t clas
             result = XR_PLUGIN_EINVALID_LIBRARY;
         else if (!XrPlugInCopyOptions(desc.options, desc.optionCount, &module.options))
             result = XR_PLUGIN_ENOMEM;
-        else if (!ValidModule(module))
+        else if (!OptionsTerminated(module) || !ValidModule(module))
             result = XR_PLUGIN_EINVALID_LIBRARY;
     }
     if (result != 0)

@@ -116,6 +116,8 @@ TEST_F(PluginRegistryTest, MalformedPluginIsRejectedAndNothingIsInstalled)
     const char *flaws[] = {
         "no record",       "no plug-in name", "negative module count", "no module array",
         "no module name",  "no module type",  "negative option count", "no option array",
+        "unterminated plug-in name", "unterminated module description",
+        "unterminated option value",
     };
     const std::string library = BinFile("testplug_flawed.dll");
     for (const char *flaw : flaws) {

@@ -18,6 +18,7 @@ const XrPlugInModuleDesc kModule = {XR_PLUGIN_VERSION, XR_PLUGIN_BOTH, XR_PLUGIN
                                     XR_PLUGIN_VERSION, "flawed", "Flawed module", Init, 1,
                                     g_options};
 XrPlugInModuleDesc g_module;
+XrPlugInOption g_flawedOption = g_options[0];
 XrPlugInIdentRecord g_ident;
 
 } // namespace
@@ -44,5 +45,13 @@ extern "C" __declspec(dllexport) XrPlugInIdentRecord *XRPLUGIN_CALL XrPluginIden
         g_module.optionCount = -1;
     else if (strcmp(flaw, "no option array") == 0)
         g_module.options = NULL;
+    else if (strcmp(flaw, "unterminated plug-in name") == 0)
+        memset(g_ident.name, 'n', sizeof g_ident.name);
+    else if (strcmp(flaw, "unterminated module description") == 0)
+        memset(g_module.description, 'd', sizeof g_module.description);
+    else if (strcmp(flaw, "unterminated option value") == 0)
+        memset(g_flawedOption.value, 'v', sizeof g_flawedOption.value);
+    if (strcmp(flaw, "unterminated option value") == 0)
+        g_module.options = &g_flawedOption;
     return &g_ident;
 }
