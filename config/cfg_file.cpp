@@ -58,6 +58,12 @@ int Rename(const char *sibling, const char *target)
 void KeepPermissions(int, const char *)
 {
 }
+
+bool ReadOnly(const char *target)
+{
+    DWORD attributes = GetFileAttributesA(target);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
 #else
 const char kWriteMode[] = "wb";
 const int kOpenFlags = O_WRONLY | O_CREAT | O_EXCL;
@@ -84,6 +90,16 @@ void KeepPermissions(int fd, const char *target)
     struct stat status;
     if (stat(target, &status) == 0)
         fchmod(fd, status.st_mode & 07777);
+}
+
+// Without any write permission bit, or not writable by this user. (The permission bits also
+// stop a user whom access() lets write anything.)
+bool ReadOnly(const char *target)
+{
+    struct stat status;
+    if (stat(target, &status) != 0)
+        return false;
+    return !(status.st_mode & 0222) || access(target, W_OK) != 0;
 }
 #endif
 
@@ -127,6 +143,11 @@ int32_t XrCfgFinish(FILE *file)
 int32_t XrCfgReplace(const char *sibling, const char *target)
 {
     return Rename(sibling, target) == 0 ? 0 : -1;
+}
+
+int32_t XrCfgReadOnly(const char *target)
+{
+    return ReadOnly(target) ? 1 : 0;
 }
 
 FILE *XrCfgCreateInPlace(const char *target)

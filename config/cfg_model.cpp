@@ -96,8 +96,8 @@ char *Slot(const XrCfg *cfg, int32_t kind, int32_t index)
     return static_cast<char *>(cfg->records[kind]) + static_cast<size_t>(index) * XrCfgLayouts[kind].size;
 }
 
-// dest = src with every list duplicated (items kept terminated); a list with no items or no
-// array becomes empty. On failure dest is untouched.
+// dest = src with every list duplicated; a list with no items or no array becomes empty. On
+// failure dest is untouched.
 int CopyRecord(int32_t kind, void *dest, const void *src)
 {
     const XrCfgLayout &layout = XrCfgLayouts[kind];
@@ -117,8 +117,6 @@ int CopyRecord(int32_t kind, void *dest, const void *src)
             return -1;
         }
         memcpy(copy, items, count * list.itemSize);
-        for (int32_t item = 0; item < count; item++)
-            copy[(item + 1) * list.itemSize - 1] = '\0';
         copies[i] = copy;
         counts[i] = count;
     }
@@ -163,6 +161,8 @@ void VariableName(const void *record, char (&name)[XR_CFG_NAME_SIZE])
 
 int32_t SetVariable(XrCfg *cfg, const void *record)
 {
+    if (XrCfgCheckRecord(cfg->form, XR_CFG_KIND_SET, record, nullptr) != 0)
+        return -1;
     char name[XR_CFG_NAME_SIZE];
     VariableName(record, name);
     char *value = XrCfgVariableValue(cfg->variables, name);
@@ -174,14 +174,21 @@ int32_t SetVariable(XrCfg *cfg, const void *record)
     return 0;
 }
 
+// A name that is not in the table reads as the empty value without being entered: an entered
+// empty value would be saved as a line that does not read back.
 int32_t GetVariable(XrCfg *cfg, void *record)
 {
     char name[XR_CFG_NAME_SIZE];
     VariableName(record, name);
+    char *dest = static_cast<XrCfgVariable *>(record)->value;
+    if (!XrAaExists(cfg->variables, name)) {
+        memset(dest, 0, XR_CFG_VALUE_SIZE);
+        return 0;
+    }
     const char *value = XrCfgVariableValue(cfg->variables, name);
     if (!value)
         return -1;
-    memcpy(static_cast<XrCfgVariable *>(record)->value, value, XR_CFG_VALUE_SIZE);
+    memcpy(dest, value, XR_CFG_VALUE_SIZE);
     return 0;
 }
 
@@ -244,6 +251,19 @@ void Renumber(XrCfg *cfg, int32_t kind, int32_t from)
         SetNumber(Slot(cfg, kind, i), i + 1);
 }
 
+// The model's own copy of a caller's record, in the form its line reads back as; -1 for a record
+// that cannot be saved so that it reads back, or when memory runs out.
+int32_t CopyIn(const XrCfg *cfg, int32_t kind, AnyRecord *copy, const void *record)
+{
+    if (XrCfgCheckRecord(cfg->form, kind, record, nullptr) != 0 || CopyRecord(kind, copy, record) != 0)
+        return -1;
+    if (XrCfgNormalRecord(cfg->form, kind, copy) != 0) {
+        XrCfgFreeLists(kind, copy);
+        return -1;
+    }
+    return 0;
+}
+
 int32_t InsertRecord(XrCfg *cfg, int32_t kind, const void *record)
 {
     XrCfgKindState &state = cfg->kinds[kind];
@@ -251,7 +271,7 @@ int32_t InsertRecord(XrCfg *cfg, int32_t kind, const void *record)
     if (position < 0 || position > state.count)
         return -1;
     AnyRecord copy;
-    if (CopyRecord(kind, &copy, record) != 0)
+    if (CopyIn(cfg, kind, &copy, record) != 0)
         return -1;
     size_t size = XrCfgLayouts[kind].size;
     if (state.count == cfg->capacity[kind]) {
@@ -407,7 +427,7 @@ int32_t XrCfgUpdate(XrCfg *cfg, int32_t kind, const void *record)
     if (number < 1 || number > cfg->kinds[kind].count)
         return -1;
     AnyRecord copy;
-    if (CopyRecord(kind, &copy, record) != 0)
+    if (CopyIn(cfg, kind, &copy, record) != 0)
         return -1;
     char *slot = Slot(cfg, kind, number - 1);
     XrCfgFreeLists(kind, slot);

@@ -60,11 +60,30 @@ void XrCfgFreeLists(int32_t kind, void *record);
 /* The variable's value buffer, entered empty when the name is new; null when memory runs out. */
 char *XrCfgVariableValue(XrAa *variables, const char *name);
 
-/* Where and why an open refused the text. line 0: the file itself could not be read. */
+/* Where and why an open refused the text (line 0: the file itself could not be read), or why
+ * a record was refused (line 0). */
 typedef struct XrCfgProblem {
     int32_t line;
     char reason[160];
 } XrCfgProblem;
+
+/* The reader's white space: blank, tab, newline, vertical tab, form feed, carriage return. */
+int XrCfgIsSpace(char c);
+/* A decimal number as the reader takes the plug-in options' numbers (atoi-like, held to the
+ * 32-bit range). */
+int32_t XrCfgDecimal(const char *text, const char *end);
+
+/* 0 when a record of kind can be saved in form so that it reads back as it is; else -1 with
+ * the field at fault named in problem (may be null). Update, insert and append refuse what
+ * this refuses. Lists that a line writes as "-" (or an interface's "0.0.0.0") when empty may
+ * be empty, and a plug-in's type, id and text need no options of their own: the record API
+ * stores them as the line will carry them (XrCfgNormalRecord). */
+int32_t XrCfgCheckRecord(int32_t form, int32_t kind, const void *record, XrCfgProblem *problem);
+/* Puts a checked record, or one the reader filled, into the form its line reads back as: an
+ * empty "-" list becomes the one item "-", an interface without addresses gets "0.0.0.0", a
+ * plug-in gets the type, id and text options its line carries. -1 when memory runs out (the
+ * record keeps what it had). */
+int32_t XrCfgNormalRecord(int32_t form, int32_t kind, void *record);
 
 /* XrCfgOpen, with the first refused line reported in problem (may be null). */
 int32_t XrCfgOpenChecked(const char *path, int32_t form, uint32_t mask, XrCfg **cfg,
@@ -84,6 +103,8 @@ FILE *XrCfgCreateSibling(const char *target, char **sibling);
 int32_t XrCfgFinish(FILE *file);
 /* Puts sibling in target's place; 0 on success, else both files are as they were. */
 int32_t XrCfgReplace(const char *sibling, const char *target);
+/* 1 when target exists and may not be written (a read-only file), else 0. */
+int32_t XrCfgReadOnly(const char *target);
 /* Opens target itself for writing, truncating it. */
 FILE *XrCfgCreateInPlace(const char *target);
 

@@ -30,10 +30,9 @@ enum Keyword {
     kLocaldns, kRemotedns, kYes, kNo, kSys, kPlugin, kInterface, kBan, kKeywordCount
 };
 
-// Blank, tab, newline, vertical tab, form feed and carriage return, the last five contiguous.
 bool IsSpace(char c)
 {
-    return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t';
+    return XrCfgIsSpace(c) != 0;
 }
 
 int Fail(Line &line, const char *format, ...)
@@ -127,25 +126,6 @@ int Rest(Line &line, char *dest, size_t size, const char *what)
     dest[length] = '\0';
     line.cursor = line.end;
     return 0;
-}
-
-// A decimal number as the C runtime's atoi reads it, held to the 32-bit range.
-int32_t Decimal(const char *text, const char *end)
-{
-    while (text < end && IsSpace(*text))
-        text++;
-    bool negative = text < end && *text == '-';
-    if (text < end && (*text == '-' || *text == '+'))
-        text++;
-    int64_t value = 0;
-    for (; text < end && *text >= '0' && *text <= '9'; text++) {
-        value = value * 10 + (*text - '0');
-        if (value > static_cast<int64_t>(INT32_MAX) + 1)
-            value = static_cast<int64_t>(INT32_MAX) + 1;
-    }
-    if (negative)
-        return static_cast<int32_t>(-value);
-    return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
 }
 
 template <typename T>
@@ -287,7 +267,7 @@ int InterfaceLine(void *target, int32_t fill, int32_t, Line &line)
     ptrdiff_t length = Token(line, &flags, "the interface flags");
     if (length < 0)
         return -1;
-    r->interfaceFlags = Decimal(flags, flags + length) & 0x7;
+    r->interfaceFlags = XrCfgDecimal(flags, flags + length) & 0x7;
     return List(line, &r->addressList, &r->addressCount, false, "the address list");
 }
 
@@ -353,9 +333,9 @@ int Options(Line &line, XrCfgPlugin *r)
         Option(line, option);
         const char *valueEnd = option->value + strlen(option->value);
         if (XrStrSameText(option->name, "type"))
-            r->pluginType = Decimal(option->value, valueEnd);
+            r->pluginType = XrCfgDecimal(option->value, valueEnd);
         else if (XrStrSameText(option->name, "id"))
-            r->pluginId = Decimal(option->value, valueEnd);
+            r->pluginId = XrCfgDecimal(option->value, valueEnd);
         else if (XrStrSameText(option->name, "text"))
             XrStrCopy(r->pluginText, sizeof r->pluginText, option->value);
     }
@@ -364,13 +344,21 @@ int Options(Line &line, XrCfgPlugin *r)
 
 int PluginLine(void *target, int32_t fill, int32_t, Line &line)
 {
-    // "plugin #..." and a bare keyword stand for a plug-in switched off: the record stays zeroed.
-    if (line.cursor + 1 < line.end && line.cursor[1] == '#')
+    // "plugin #..." and a bare keyword stand for a plug-in switched off. The first is kept as
+    // its text (up to the name's size) in the name, so that a save writes it back; the second
+    // leaves the record empty.
+    XrCfgPlugin *r = Record<XrCfgPlugin>(target, fill);
+    if (line.cursor + 1 < line.end && line.cursor[1] == '#') {
+        const char *text = line.cursor + 1;
+        size_t length = static_cast<size_t>(line.end - text);
+        if (length > sizeof r->pluginName - 1)
+            length = sizeof r->pluginName - 1;
+        memcpy(r->pluginName, text, length);
         return 0;
+    }
     SkipSpace(line);
     if (line.cursor == line.end)
         return 0;
-    XrCfgPlugin *r = Record<XrCfgPlugin>(target, fill);
     if (Word(line, r->pluginName, sizeof r->pluginName, "the plug-in name") != 0)
         return -1;
     if (r->pluginName[0] == '#')
@@ -482,14 +470,34 @@ void Report(XrCfgProblem *problem, int32_t line, const char *reason)
     }
 }
 
-// text: the file's contents, terminated; it ends at its first NUL as a C text would. Null for
-// no file or an empty one.
-int Parse(XrCfg *cfg, char *text, XrCfgProblem *problem)
+// Text in another encoding (UTF-16, say) would read as no lines or as lines cut short, and a
+// save would then replace it as if it had been read: it is refused as unreadable instead.
+int CheckEncoding(const char *text, size_t length, XrCfgProblem *problem)
+{
+    const unsigned char *bytes = reinterpret_cast<const unsigned char *>(text);
+    if (length >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
+        Report(problem, 1, "the file is UTF-16 text, not 8-bit text");
+        return -1;
+    }
+    const char *nul = static_cast<const char *>(memchr(text, '\0', length));
+    if (!nul)
+        return 0;
+    int32_t line = 1;
+    for (const char *c = text; c < nul; c++)
+        line += *c == '\n' && line < INT32_MAX;
+    Report(problem, line, "the line holds a NUL byte: the file is not 8-bit text");
+    return -1;
+}
+
+// text: the file's contents as text mode reads them, length bytes; null for no file or an
+// empty one.
+int Parse(XrCfg *cfg, char *text, size_t length, XrCfgProblem *problem)
 {
     const int32_t kDefaultVariables = 10;
-    if (!text || !*text)
+    if (!text || length == 0)
         return CreateVariables(cfg, kDefaultVariables);
-    size_t length = strlen(text);
+    if (CheckEncoding(text, length, problem) != 0)
+        return -1;
     int counted = ForEachLine(cfg, text, length, nullptr, [cfg](Line &, int32_t keyword, int32_t) {
         int32_t &count = cfg->kinds[kKeywords[keyword].kind].count;
         return count == INT32_MAX ? -1 : (count++, 0);
@@ -524,6 +532,13 @@ int Parse(XrCfg *cfg, char *text, XrCfgProblem *problem)
                 line.problem->line = number;
             return -1;
         }
+        // The record takes the form that a save and a second open give it.
+        if (kind != XR_CFG_KIND_SET &&
+            XrCfgNormalRecord(cfg->form, kind,
+                              static_cast<char *>(cfg->records[kind]) + state.cursor * XrCfgLayouts[kind].size) != 0) {
+            Report(line.problem, number, "no memory for the record");
+            return -1;
+        }
         state.cursor++;
         return 0;
     });
@@ -551,8 +566,8 @@ size_t TextMode(char *text, size_t length)
     return kept;
 }
 
-// The whole file in a new terminated buffer, null for an empty file.
-int ReadFile(const char *path, char **text, XrCfgProblem *problem)
+// The whole file as text mode reads it, in a new terminated buffer; null for an empty file.
+int ReadFile(const char *path, char **text, size_t *length, XrCfgProblem *problem)
 {
     auto fail = [path, problem](const char *format, FILE *file) {
         XrLogWrite(nullptr, XR_LOG_ERROR, 0, format, path);
@@ -583,7 +598,7 @@ int ReadFile(const char *path, char **text, XrCfgProblem *problem)
         return fail("Config: Error reading open config file (%s): %m", file);
     }
     fclose(file);
-    TextMode(buffer, got);
+    *length = TextMode(buffer, got);
     *text = buffer;
     return 0;
 }
@@ -615,9 +630,9 @@ XrCfg *NewModel(const char *path, int32_t form, uint32_t mask)
     return cfg;
 }
 
-int32_t Finish(XrCfg *cfg, char *text, XrCfgProblem *problem, XrCfg **out)
+int32_t Finish(XrCfg *cfg, char *text, size_t length, XrCfgProblem *problem, XrCfg **out)
 {
-    int parsed = Parse(cfg, text, problem);
+    int parsed = Parse(cfg, text, length, problem);
     free(text);
     if (parsed != 0) {
         XrCfgClose(cfg);
@@ -639,11 +654,12 @@ int32_t XrCfgOpenChecked(const char *path, int32_t form, uint32_t mask, XrCfg **
     if (!cfg)
         return -1;
     char *text = nullptr;
-    if (path && ReadFile(path, &text, problem) != 0) {
+    size_t length = 0;
+    if (path && ReadFile(path, &text, &length, problem) != 0) {
         XrCfgClose(cfg);
         return -1;
     }
-    return Finish(cfg, text, problem, out);
+    return Finish(cfg, text, length, problem, out);
 }
 
 int32_t XrCfgOpenBytes(const char *path, int32_t form, uint32_t mask, const char *bytes, size_t size, XrCfg **out,
@@ -661,8 +677,8 @@ int32_t XrCfgOpenBytes(const char *path, int32_t form, uint32_t mask, const char
     }
     if (size)
         memcpy(text, bytes, size);
-    TextMode(text, size);
-    return Finish(cfg, text, problem, out);
+    size_t length = TextMode(text, size);
+    return Finish(cfg, text, length, problem, out);
 }
 
 int32_t XrCfgOpen(const char *path, int32_t form, uint32_t mask, XrCfg **cfg)

@@ -6,7 +6,6 @@
 #include <string.h>
 
 #include "nt/nt_log.h"
-#include "xrstr.h"
 
 namespace {
 
@@ -51,10 +50,15 @@ private:
 };
 
 // A record's text field, never read past its own size.
-void PutText(Out &out, const char *text, size_t size)
+size_t TextLength(const char *text, size_t size)
 {
     const char *end = static_cast<const char *>(memchr(text, '\0', size));
-    out.Put(text, end ? static_cast<size_t>(end - text) : size);
+    return end ? static_cast<size_t>(end - text) : size;
+}
+
+void PutText(Out &out, const char *text, size_t size)
+{
+    out.Put(text, TextLength(text, size));
 }
 
 template <size_t N>
@@ -64,16 +68,13 @@ void PutField(Out &out, const char (&text)[N])
     PutText(out, text, N);
 }
 
-// " " and the items joined by ",", or the empty text when there are none.
+// " " and the items joined by ","; nothing after the blank when there are none (the model holds
+// an empty list only where the line writes it so, as a noproxy rule's servers).
 template <size_t N>
-void PutList(Out &out, const char (*items)[N], int32_t count, const char *empty)
+void PutList(Out &out, const char (*items)[N], int32_t count)
 {
     out.Put(' ');
-    if (!items || count <= 0) {
-        out.Put(empty);
-        return;
-    }
-    for (int32_t i = 0; i < count; i++) {
+    for (int32_t i = 0; items && i < count; i++) {
         if (i)
             out.Put(',');
         PutText(out, items[i], N);
@@ -91,61 +92,31 @@ void EndLine(Out &out)
     out.Put(kLineEnd);
 }
 
-bool HasChar(const char *text, size_t size, char c)
-{
-    const char *end = static_cast<const char *>(memchr(text, '\0', size));
-    return memchr(text, c, end ? static_cast<size_t>(end - text) : size) != nullptr;
-}
-
 // An option value; quoted when it holds a blank, and also when it holds a "," that would
 // otherwise be read back as the start of another option.
-template <size_t N>
-void PutOptionValue(Out &out, const char (&value)[N])
+void PutOptionValue(Out &out, const char *value, size_t size)
 {
-    bool quoted = HasChar(value, N, ' ') || HasChar(value, N, ',');
+    size_t length = TextLength(value, size);
+    bool quoted = memchr(value, ' ', length) || memchr(value, ',', length);
     if (quoted)
         out.Put('"');
-    PutText(out, value, N);
+    out.Put(value, length);
     if (quoted)
         out.Put('"');
 }
 
+// The model holds a plug-in's type, id and text as options (the record API and the reader put
+// them there), so the options are the whole option text.
 void PutOptionText(Out &out, const XrCfgPlugin *r)
 {
-    bool type = false, id = false, text = false, first = true;
-    auto separate = [&]() {
-        if (!first)
-            out.Put(',');
-        first = false;
-    };
     out.Put(' ');
     for (int32_t i = 0; r->options && i < r->optionCount; i++) {
         const XrCfgPluginOption &option = r->options[i];
-        char name[sizeof option.name];
-        memcpy(name, option.name, sizeof name);
-        name[sizeof name - 1] = '\0';
-        type = type || XrStrSameText(name, "type");
-        id = id || XrStrSameText(name, "id");
-        text = text || XrStrSameText(name, "text");
-        separate();
+        if (i)
+            out.Put(',');
         PutText(out, option.name, sizeof option.name);
         out.Put('=');
-        PutOptionValue(out, option.value);
-    }
-    if (!type) {
-        separate();
-        out.Put("type=");
-        PutNumber(out, r->pluginType);
-    }
-    if (!id && r->pluginId != 0) {
-        separate();
-        out.Put("id=");
-        PutNumber(out, r->pluginId);
-    }
-    if (!text) {
-        separate();
-        out.Put("text=");
-        PutOptionValue(out, r->pluginText);
+        PutOptionValue(out, option.value, sizeof option.value);
     }
 }
 
@@ -155,7 +126,7 @@ void WriteAuth(Out &out, const void *record, int32_t)
     out.Put("auth");
     PutField(out, r->hostPattern);
     PutField(out, r->portPattern);
-    PutList(out, r->authList, r->authCount, "-");
+    PutList(out, r->authList, r->authCount);
 }
 
 void WriteRoute(Out &out, const void *record, int32_t)
@@ -180,8 +151,8 @@ void WriteProxy(Out &out, const void *record, int32_t form)
     PutField(out, r->destination);
     PutField(out, r->destPort);
     if (form == XR_CFG_FORM_CLIENT && !gbind)
-        PutList(out, r->nameList, r->nameCount, "-");
-    PutList(out, r->serverList, r->serverCount, "");
+        PutList(out, r->nameList, r->nameCount);
+    PutList(out, r->serverList, r->serverCount);
 }
 
 void WriteFilter(Out &out, const void *record, int32_t)
@@ -190,21 +161,21 @@ void WriteFilter(Out &out, const void *record, int32_t)
     bool filter = r->ruleKind == XR_CFG_RULE_FILTER;
     out.Put(filter ? "filter" : r->ruleKind == XR_CFG_RULE_PERMIT ? "permit" : "deny");
     if (filter)
-        PutList(out, r->leadList, r->leadCount, "-");
-    PutList(out, r->mainList, r->mainCount, "-");
+        PutList(out, r->leadList, r->leadCount);
+    PutList(out, r->mainList, r->mainCount);
     PutField(out, r->selector);
     PutField(out, r->hostPattern1);
     PutField(out, r->hostPattern2);
     PutField(out, r->portPattern1);
     PutField(out, r->portPattern2);
-    PutList(out, r->tailList, r->tailCount, "-");
+    PutList(out, r->tailList, r->tailCount);
 }
 
 void WriteDns(Out &out, const char *keyword, const void *record)
 {
     const XrCfgDns *r = static_cast<const XrCfgDns *>(record);
     out.Put(keyword);
-    PutList(out, r->domainList, r->domainCount, "");
+    PutList(out, r->domainList, r->domainCount);
 }
 
 void WriteLocalDns(Out &out, const void *record, int32_t)
@@ -243,6 +214,9 @@ void WritePlugin(Out &out, const void *record, int32_t)
     const XrCfgPlugin *r = static_cast<const XrCfgPlugin *>(record);
     out.Put("plugin");
     PutField(out, r->pluginName);
+    // A nameless or switched-off ("#...") plug-in is the whole line.
+    if (!r->pluginName[0] || r->pluginName[0] == '#')
+        return;
     PutField(out, r->pluginPath);
     PutOptionText(out, r);
 }
@@ -254,7 +228,7 @@ void WriteInterface(Out &out, const void *record, int32_t)
     PutField(out, r->interfaceName);
     out.Put(' ');
     PutNumber(out, r->interfaceFlags);
-    PutList(out, r->addressList, r->addressCount, "0.0.0.0");
+    PutList(out, r->addressList, r->addressCount);
 }
 
 void WriteBan(Out &out, const void *record, int32_t)
@@ -271,13 +245,6 @@ const LineWriter kWriters[XR_CFG_KINDS + 1] = {
     nullptr,      nullptr,       WriteAuth, WriteRoute, WriteProxy, WriteFilter,    WriteLocalDns,
     WriteRemoteDns, WriteYes,    WriteNo,   WriteSys,   WritePlugin, WriteInterface, WriteBan,
 };
-
-bool Skipped(int32_t kind, const void *record)
-{
-    // A DNS line without domains would not read back; it is left out.
-    return (kind == XR_CFG_KIND_LOCALDNS || kind == XR_CFG_KIND_REMOTEDNS) &&
-           static_cast<const XrCfgDns *>(record)->domainCount <= 0;
-}
 
 void WriteVariables(Out &out, XrAa *variables, const void *const *keys, int32_t keyCount)
 {
@@ -325,8 +292,6 @@ int32_t XrCfgWrite(FILE *file, const XrCfg *cfg, uint32_t mask, const void *cons
         }
         for (int32_t i = 0; cfg->records[*kind] && i < cfg->kinds[*kind].count; i++) {
             const char *record = static_cast<const char *>(cfg->records[*kind]) + i * XrCfgLayouts[*kind].size;
-            if (Skipped(*kind, record))
-                continue;
             kWriters[*kind](out, record, cfg->form);
             EndLine(out);
         }
@@ -349,6 +314,11 @@ int32_t XrCfgSave(const char *path, uint32_t mask, XrCfg *cfg)
         path = cfg->path;
     if (!path)
         return -1;
+    // The replace below would go through a read-only file's attribute; the owner's say wins.
+    if (XrCfgReadOnly(path)) {
+        XrLogWrite(nullptr, XR_LOG_WARNING, 0, "Config: %s is read-only, not saved", path);
+        return -1;
+    }
     const void **keys = nullptr;
     int32_t keyCount = 0;
     if ((mask & XR_CFG_SECTION_VARIABLES) && cfg->variables) {

@@ -164,12 +164,16 @@ int32_t XrCfgSave(const char *path, uint32_t mask, XrCfg *cfg);
 int32_t XrCfgModified(XrCfg *cfg, int32_t kind);
 int32_t XrCfgCount(XrCfg *cfg, int32_t kind);
 /* Copies record number (1..count) into record; its lists become the caller's, freed with
- * XrCfgFreeRecord. Kind 1: the value of the variable named in record (an unknown name is
- * entered with an empty value). */
+ * XrCfgFreeRecord. Kind 1: the value of the variable named in record (an unknown name reads as
+ * the empty value and is not entered). */
 int32_t XrCfgGet(XrCfg *cfg, int32_t kind, void *record);
 /* 1 while more records follow, 0 for the last one (the next call starts again), -1 when the
  * kind is empty or on error. */
 int32_t XrCfgGetNext(XrCfg *cfg, int32_t kind, void *record);
+/* Update, insert and append refuse (-1, the model unchanged) a record that a save could not
+ * write so that it reads back as it is; XrCfgCheckRecord (cfg_model.h) names the field. A list
+ * that a line writes as "-" when empty is stored as the one item "-" (an interface's addresses
+ * as "0.0.0.0"), and a plug-in's type, id and text as the options its line carries. */
 /* Replaces record number (1..count) by a copy; kind 1 sets the variable. */
 int32_t XrCfgUpdate(XrCfg *cfg, int32_t kind, const void *record);
 /* Inserts a copy before the 0-based position number (0..count); kind 1 sets the variable. */

@@ -3,11 +3,14 @@
 #include "ClientSettings.h"
 #include "SettingsFile.h"
 
+#include <string>
+
 #include "xrstr.h"
 
 namespace {
 
 const int32_t kListKinds[] = {XR_CFG_KIND_YES, XR_CFG_KIND_NO, XR_CFG_KIND_SYS};
+const char *const kListNames[] = {"include list", "exclude list", "system list"};
 
 }
 
@@ -39,22 +42,21 @@ int ClientSettings::SaveApplicationLists(const char *path)
     if (XrSettingsOpenFile(path, XR_CFG_SECTION_APPS, XR_CFG_SECTION_APPS, &cfg) != 0)
         return XR_SETTINGS_OPEN_FAILED;
     int result = 0;
-    for (int32_t kind : kListKinds) {
+    for (size_t k = 0; k < sizeof kListKinds / sizeof kListKinds[0] && result == 0; k++) {
+        int32_t kind = kListKinds[k];
         // The system list always reflects the machine at the time of the write.
         if (kind == XR_CFG_KIND_SYS)
             RebuildSystemList();
         // Fails only when the file held no line of the kind.
         XrCfgDelete(cfg, kind, nullptr);
-        for (const std::string &name : ListOfKind(kind)) {
-            // An empty line would make the whole file unreadable.
-            if (name.empty() || name.size() > XR_SETTINGS_MAX_PATH)
-                continue;
+        const PathList &list = ListOfKind(kind);
+        for (size_t i = 0; i < list.size() && result == 0; i++) {
+            std::string what = std::string(kListNames[k]) + " path " + std::to_string(i + 1);
             XrCfgApp record = {};
-            XrStrCopy(record.name, sizeof record.name, name.c_str());
-            if (XrCfgAppend(cfg, kind, &record) != 0) {
-                result = XR_SETTINGS_ADD_FAILED;
-                break;
-            }
+            if (XrStrCopy(record.name, sizeof record.name, list[i].c_str()) != 0)
+                result = XrSettingsRefuse(what, path, "it is longer than 255 characters");
+            else
+                result = XrSettingsAppend(cfg, kind, &record, what, path);
         }
     }
     return XrSettingsSaveFile(path, XR_CFG_SECTION_APPS, cfg, result);

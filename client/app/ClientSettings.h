@@ -16,10 +16,10 @@
 
 #include "RouteEntry.h"
 
-// Results of the file writes.
+// Results of the file writes. A write that fails leaves the file as it was.
 #define XR_SETTINGS_OPEN_FAILED (-2) // the file can neither be opened nor created
-#define XR_SETTINGS_ADD_FAILED (-3)  // a record was refused (the file keeps what was added)
-#define XR_SETTINGS_SAVE_FAILED (-4)
+#define XR_SETTINGS_ADD_FAILED (-3)  // an entry would not read back as it is (the log says why)
+#define XR_SETTINGS_SAVE_FAILED (-4) // the file cannot be written (read-only, say)
 
 // Longest path that the application list file holds.
 #define XR_SETTINGS_MAX_PATH 255
@@ -35,7 +35,9 @@ public:
     // Writes the DNS mode and domains to the client key; -1 when the key cannot be opened.
     int SaveDns();
     // The server list as the file's proxy rules (other sections are kept). Adjacent alike routes
-    // are merged first, in the list itself. 0 or one of XR_SETTINGS_*.
+    // (kind, destination, port and users) are merged first, in the list itself; after a save the
+    // list holds what the file reads back as (RouteEntry::TakeStoredForm). 0 or one of
+    // XR_SETTINGS_*.
     int SaveServers(const char *path);
     // The three application lists, the system list rebuilt first. 0 or one of XR_SETTINGS_*.
     int SaveApplicationLists(const char *path);

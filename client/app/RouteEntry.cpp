@@ -23,6 +23,28 @@ RouteServer ParseServer(const char *text)
     return RouteServer(std::string(text, colon), colon + 1);
 }
 
+// A server as its file text: the host, ":" and the port; the bare host for an empty port,
+// unless the host is empty or holds a ":" itself, when the default port is written out so that
+// the text reads back as that host.
+std::string ServerText(const RouteServer &server)
+{
+    if (!server.second.empty())
+        return server.first + ":" + server.second;
+    if (!server.first.empty() && server.first.find(':') == std::string::npos)
+        return server.first;
+    return server.first + ":" + kDefaultSocksPort;
+}
+
+// Copies text into a record field; false with the reason when it does not fit.
+template <size_t N>
+bool Fits(char (&field)[N], const std::string &text, const std::string &what, std::string *problem)
+{
+    if (XrStrCopy(field, N, text.c_str()) == 0)
+        return true;
+    *problem = what + " is longer than " + std::to_string(N - 1) + " characters";
+    return false;
+}
+
 }
 
 RouteEntry RouteEntry::ServerRoute(const std::string &host, const std::string &port, int version,
@@ -57,32 +79,56 @@ RouteEntry RouteEntry::FromRecord(const XrCfgProxy &record)
     return entry;
 }
 
-int RouteEntry::BuildRecord(XrCfgProxy *record) const
+int RouteEntry::BuildRecord(XrCfgProxy *record, std::string *problem) const
 {
+    std::string unused;
+    if (!problem)
+        problem = &unused;
     memset(record, 0, sizeof *record);
-    size_t serverCount = kind == XR_ROUTE_DIRECT ? 0 : servers.size();
-    XrCfgText256 *serverList = NewList<XrCfgText256>(serverCount);
-    XrCfgText128 *nameList = NewList<XrCfgText128>(users.size());
-    if ((serverCount && !serverList) || (!users.empty() && !nameList)) {
-        free(serverList);
-        free(nameList);
+    // Every route reads back with "-" in the command column, so no other text can be written.
+    if (commands != "-") {
+        *problem = "the command column is not \"-\"";
         return -1;
     }
+    if (!Fits(record->destination, destination, "the destination", problem)
+        || !Fits(record->destPort, destPort, "the destination port", problem))
+        return -1;
+    size_t serverCount = kind == XR_ROUTE_DIRECT ? 0 : servers.size();
+    for (size_t i = 0; i < serverCount; i++)
+        if (servers[i].second.find(':') != std::string::npos) {
+            *problem = "the port of server " + std::to_string(i + 1) + " holds \":\"";
+            return -1;
+        }
     record->ruleKind = kind;
-    XrStrCopy(record->destination, sizeof record->destination, destination.c_str());
-    XrStrCopy(record->destPort, sizeof record->destPort, destPort.c_str());
-    XrStrCopy(record->leadField, sizeof record->leadField, commands.c_str());
-    for (size_t i = 0; i < serverCount; i++) {
-        const RouteServer &server = servers[i];
-        std::string text
-            = server.second.empty() ? server.first : server.first + ":" + server.second;
-        XrStrCopy(serverList[i], sizeof serverList[i], text.c_str());
-    }
-    for (size_t i = 0; i < users.size(); i++)
-        XrStrCopy(nameList[i], sizeof nameList[i], users[i].c_str());
-    record->serverList = serverList;
-    record->serverCount = static_cast<int32_t>(serverCount);
-    record->nameList = nameList;
-    record->nameCount = static_cast<int32_t>(users.size());
-    return 0;
+    // A gbind line has no command column.
+    if (kind != XR_CFG_RULE_GBIND)
+        XrStrCopy(record->leadField, sizeof record->leadField, commands.c_str());
+    record->serverList = NewList<XrCfgText256>(serverCount);
+    record->serverCount = record->serverList ? static_cast<int32_t>(serverCount) : 0;
+    record->nameList = NewList<XrCfgText128>(users.size());
+    record->nameCount = record->nameList ? static_cast<int32_t>(users.size()) : 0;
+    bool built = static_cast<size_t>(record->serverCount) == serverCount
+                 && static_cast<size_t>(record->nameCount) == users.size();
+    if (!built)
+        *problem = "no memory";
+    for (size_t i = 0; built && i < serverCount; i++)
+        built = Fits(record->serverList[i], ServerText(servers[i]),
+                     "server " + std::to_string(i + 1), problem);
+    for (size_t i = 0; built && i < users.size(); i++)
+        built = Fits(record->nameList[i], users[i], "user " + std::to_string(i + 1), problem);
+    if (built)
+        return 0;
+    XrCfgFreeRecord(XR_CFG_KIND_PROXY, record);
+    return -1;
+}
+
+void RouteEntry::TakeStoredForm()
+{
+    if (kind == XR_ROUTE_DIRECT)
+        servers.clear();
+    if (users.empty() && kind != XR_CFG_RULE_GBIND)
+        users.push_back("-");
+    for (RouteServer &server : servers)
+        if (server.second.empty())
+            server.second = kDefaultSocksPort;
 }

@@ -28,9 +28,15 @@ public:
     // (port "1080" when there is none). The command column is not taken over.
     static RouteEntry FromRecord(const XrCfgProxy &record);
 
-    // Fills a proxy rule record, texts cut to the record's fields. The lists are the caller's,
-    // freed with XrCfgFreeRecord. -1 when memory runs out (nothing is left to free).
-    int BuildRecord(XrCfgProxy *record) const;
+    // Fills a proxy rule record; the lists are the caller's, freed with XrCfgFreeRecord. A text
+    // longer than its record field, a command column other than "-" (the file's is not read
+    // back) or a server port holding ":" (the text is split at its last one) is refused: -1 with
+    // the reason in problem (may be null), as when memory runs out (nothing is left to free
+    // then).
+    int BuildRecord(XrCfgProxy *record, std::string *problem = nullptr) const;
+    // The entry as the file gives it back once written: a direct route has no servers, no
+    // users is "-" (but for kind 4, whose line has no user list), an empty port is 1080.
+    void TakeStoredForm();
 
     std::vector<RouteServer> servers; // empty for direct routes
     int32_t kind = XR_ROUTE_DIRECT;

@@ -3,13 +3,15 @@
 #include "SettingsFile.h"
 
 #include <cstddef>
+#include <string>
 
 namespace {
 
+// Routes for different users stay apart: one line holds one user list.
 bool Alike(const RouteEntry &a, const RouteEntry &b)
 {
     return a.kind == b.kind && a.kind != XR_ROUTE_DIRECT && a.destination == b.destination
-           && a.destPort == b.destPort;
+           && a.destPort == b.destPort && a.users == b.users;
 }
 
 }
@@ -52,20 +54,23 @@ int ClientSettings::SaveServers(const char *path)
     // Fails only when the file held no rules, which is as good as done.
     XrCfgDelete(cfg, XR_CFG_KIND_PROXY, nullptr);
     int result = 0;
-    for (const RouteEntry &entry : servers) {
+    for (size_t i = 0; i < servers.size() && result == 0; i++) {
+        std::string what = "route " + std::to_string(i + 1);
         XrCfgProxy record;
-        if (entry.BuildRecord(&record) != 0) {
-            result = XR_SETTINGS_ADD_FAILED;
+        std::string problem;
+        if (servers[i].BuildRecord(&record, &problem) != 0) {
+            result = XrSettingsRefuse(what, path, problem);
             break;
         }
-        int added = XrCfgAppend(cfg, XR_CFG_KIND_PROXY, &record);
+        result = XrSettingsAppend(cfg, XR_CFG_KIND_PROXY, &record, what, path);
         XrCfgFreeRecord(XR_CFG_KIND_PROXY, &record);
-        if (added != 0) {
-            result = XR_SETTINGS_ADD_FAILED;
-            break;
-        }
     }
-    return XrSettingsSaveFile(path, 0, cfg, result);
+    result = XrSettingsSaveFile(path, 0, cfg, result);
+    // The list now holds what the file reads back as.
+    if (result == 0)
+        for (RouteEntry &entry : servers)
+            entry.TakeStoredForm();
+    return result;
 }
 
 void ClientSettings::RemoveAllServers()

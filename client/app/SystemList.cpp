@@ -5,7 +5,9 @@
 #include <ctype.h>
 
 #include "RegistryKey.h"
+#include "cfg_model.h"
 #include "regnames.h"
+#include "xrstr.h"
 
 namespace {
 
@@ -57,9 +59,13 @@ bool ServiceBinary(SC_HANDLE manager, const std::string &name, std::string &bina
     return ok;
 }
 
-void AppendShortEnough(PathList &list, const std::string &path)
+// Only what the application list file can hold: a path that would not read back as it is (too
+// long, or beginning with a blank) is left out rather than fail the file's write.
+void AppendStorable(PathList &list, const std::string &path)
 {
-    if (path.size() <= XR_SETTINGS_MAX_PATH)
+    XrCfgApp record = {};
+    if (XrStrCopy(record.name, sizeof record.name, path.c_str()) == 0
+        && XrCfgCheckRecord(XR_CFG_FORM_CLIENT, XR_CFG_KIND_SYS, &record, nullptr) == 0)
         list.push_back(path);
 }
 
@@ -101,7 +107,7 @@ void ClientSettings::RebuildSystemList()
             return;
         }
         if (!binary.empty())
-            AppendShortEnough(systemList, StripServiceArguments(binary.c_str()));
+            AppendStorable(systemList, StripServiceArguments(binary.c_str()));
     }
     if (manager)
         CloseServiceHandle(manager);
@@ -113,5 +119,5 @@ void ClientSettings::RebuildSystemList()
         return;
     // The stored directory ends with its own backslash.
     for (const char *component : kServerComponents)
-        AppendShortEnough(systemList, directory + component);
+        AppendStorable(systemList, directory + component);
 }

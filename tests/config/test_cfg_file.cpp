@@ -3,14 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include "cfg_describe.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #endif
 
 namespace {
+
+using namespace std::string_literals;
 
 const uint32_t kAll = 0x3FF;
 
@@ -18,7 +23,7 @@ struct RoundTrip {
     const char *name;
     int32_t form;
     uint32_t mask;
-    const char *in;
+    std::string in;
     const char *out; // null: the open fails
 };
 
@@ -72,7 +77,8 @@ const RoundTrip kRoundTrips[] = {
      "plugin n p Type=3,ID=7,a=\"x y\",TEXT=\"hi there\"\n"},
     {"PluginEmptyValueAndTrailingWords", 2, 0, "plugin n p a=,b=2 rest\n", "plugin n p a=,b=2,type=0,text=\n"},
     {"PluginValueWithCommaStaysQuoted", 2, 0, "plugin n p a=\"x,y\"\n", "plugin n p a=\"x,y\",type=0,text=\n"},
-    {"PluginSwitchedOffIsAZeroRecord", 2, 0, "plugin #n p\nplugin \n", "plugin   type=0,text=\nplugin   type=0,text=\n"},
+    {"PluginSwitchedOffIsKeptAsItsText", 2, 0, "plugin #n p a=1\nplugin\t#x \nplugin \n",
+     "plugin #n p a=1\nplugin #x \nplugin \n"},
     {"PluginNameWithHashFails", 2, 0, "plugin  #n p\n", nullptr},
     {"PluginOptionWithoutEqualsFails", 2, 0, "plugin n p a\n", nullptr},
     {"PluginOptionWithBlankBeforeEqualsFails", 2, 0, "plugin n p a=1, b=2\n", nullptr},
@@ -82,6 +88,9 @@ const RoundTrip kRoundTrips[] = {
     {"CommentsAndBlankLinesOnly", 1, 0, "# a\n\n  # b\n\t\n", ""},
     {"CrLfLinesAndLeadingBlanks", 1, 0, "  \tyes a b\r\nset x=y \r\n", "set x=y \nyes a b\n"},
     {"CtrlZEndsTheText", 1, 0, "yes a\n\x1ayes b\n", "yes a\n"},
+    {"NulByteFails", 1, 0, "yes a\nyes b\0c\nyes d\n"s, nullptr},
+    {"Utf16Fails", 1, 0, "\xff\xfey\0e\0s\0 \0a\0\r\0\n\0"s, nullptr},
+    {"Utf16WithoutNulFails", 1, 0, "\xff\xfe\x1a\x04", nullptr},
 };
 
 void PrintTo(const RoundTrip &row, std::ostream *out)
@@ -100,7 +109,12 @@ TEST_P(CfgRoundTrip, SavesWhatItRead)
         return;
     }
     ASSERT_NE(cfg, nullptr);
-    EXPECT_EQ(Saved(cfg.get()), Crlf(row.out));
+    std::string saved = Saved(cfg.get());
+    EXPECT_EQ(saved, Crlf(row.out));
+    // What was saved opens again to the same model.
+    CfgPtr again = OpenText(saved, row.form, row.mask);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(DescribeModel(again.get()), DescribeModel(cfg.get()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, CfgRoundTrip, testing::ValuesIn(kRoundTrips),
@@ -196,6 +210,26 @@ TEST(CfgSave, SaveToOwnPathReplacesTheFileAndLeavesNothingElse)
 }
 
 // A save that cannot complete must leave the old file byte for byte.
+TEST(CfgSave, ReadOnlyFileKeepsItsBytes)
+{
+    TempDir dir;
+    const std::string old = "yes old\r\n";
+    std::string path = dir.Write("a.cfg", old);
+    CfgPtr cfg = OpenText("yes new\n");
+    ASSERT_NE(cfg, nullptr);
+#ifdef _WIN32
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+#else
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+#endif
+    EXPECT_EQ(XrCfgSave(path.c_str(), 0, cfg.get()), -1);
+    EXPECT_EQ(ReadBytes(path), old);
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"a.cfg"});
+#ifdef _WIN32
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+#endif
+}
+
 #ifdef _WIN32
 TEST(CfgSave, FileLockedByAnotherHandleKeepsItsBytes)
 {

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "regnames.h"
+#include "nt/nt_log.h"
 #include "nt/regutil.h"
 
 namespace {
@@ -91,6 +92,20 @@ std::string SettingsTest::Write(const std::string &name, const std::string &text
     std::string path = Path(name);
     std::ofstream(path, std::ios::binary) << text;
     return path;
+}
+
+void SettingsTest::LogToFile()
+{
+    std::string path = Path("settings.log");
+    XrLogParams params = {XR_LOG_VERSION, "settings test", path.c_str(), 65536, XR_LOG_POLICY_STOP,
+                          nullptr, nullptr};
+    ASSERT_EQ(XrLogOpen(XrLogProcessHandle(), XR_LOG_FILE, XR_LOG_DETAIL, &params), 0);
+}
+
+std::string SettingsTest::LoggedText()
+{
+    XrLogClose(XrLogProcessHandle());
+    return Read(Path("settings.log"));
 }
 
 std::string SettingsTest::Read(const std::string &path)

@@ -11,14 +11,20 @@
 #include <vector>
 
 class SettingsTest : public ::testing::Test {
+public:
+    // The file's bytes, "" when it does not exist.
+    static std::string Read(const std::string &path);
+
 protected:
     void SetUp() override;
     void TearDown() override;
 
     std::string Path(const std::string &name) const;
     std::string Write(const std::string &name, const std::string &text) const;
-    // The file's bytes, "" when it does not exist.
-    static std::string Read(const std::string &path);
+    // The process log goes to a file of the test's folder until LoggedText closes it and
+    // returns what was written.
+    void LogToFile();
+    std::string LoggedText();
 
     // root\path is created when missing.
     static void SetString(HKEY root, const char *path, const char *name, const std::string &text);

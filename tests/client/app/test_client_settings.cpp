@@ -1,6 +1,9 @@
 #include "ClientSettings.h"
 
+#include "../gui/modal_driver.h"
+#include "nt/regutil.h"
 #include "regnames.h"
+#include "resource.h"
 #include "settings_fixture.h"
 
 namespace {
@@ -205,4 +208,76 @@ TEST_F(ClientSettingsTest, TakeoverStoppedByAMissingValueKeepsWhatItTook)
     EXPECT_TRUE(settings.serversChanged && settings.applicationsChanged && settings.dnsChanged);
 }
 
+
+// The machine as this process sees it without the client key: the local-machine hive is
+// replaced, for this process only, by an empty key of the test's own.
+class WithoutClientKey {
+public:
+    WithoutClientKey()
+    {
+        XrRegDeleteTree(HKEY_CURRENT_USER, kEmptyHive, nullptr);
+        RegCreateKeyExA(HKEY_CURRENT_USER, kEmptyHive, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hive_, nullptr);
+        overridden_ = hive_ && RegOverridePredefKey(HKEY_LOCAL_MACHINE, hive_) == ERROR_SUCCESS;
+    }
+    ~WithoutClientKey()
+    {
+        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+        if (hive_)
+            RegCloseKey(hive_);
+        XrRegDeleteTree(HKEY_CURRENT_USER, kEmptyHive, nullptr);
+    }
+    bool Overridden() const { return overridden_; }
+
+private:
+    static constexpr const char *kEmptyHive = "Software\\Varo\\Ferrowin Settings Test Hive";
+    HKEY hive_ = nullptr;
+    bool overridden_ = false;
+};
+
+struct ErrorShown {
+    std::string caption, what, cause;
+};
+
+// Runs action while a second thread waits for the error dialog it shows, reads it and closes it.
+template <typename Action>
+ErrorShown ExpectErrorDialog(Action action)
+{
+    ErrorShown shown;
+    ModalDriver driver([&](HWND dialog) {
+        shown.caption = ModalDriver::Text(dialog);
+        shown.what = ModalDriver::ItemText(dialog, IDC_ERROR_WHAT);
+        shown.cause = ModalDriver::ItemText(dialog, IDC_ERROR_CAUSE);
+        ModalDriver::Click(dialog, IDOK);
+    });
+    action();
+    EXPECT_TRUE(driver.Acted());
+    return shown;
+}
+
+TEST_F(ClientSettingsTest, WithoutTheClientKeyLoadAndSaveDnsSayWhyAndWriteNothing)
+{
+    Install();
+    ClientSettings settings;
+    ErrorShown loading, saving;
+    int saved = 0;
+    {
+        WithoutClientKey machine;
+        ASSERT_TRUE(machine.Overridden());
+        loading = ExpectErrorDialog([&] { EXPECT_EQ(settings.Load(), 0); });
+        settings.dnsMode = 1;
+        settings.remoteDns = "remote.example";
+        saving = ExpectErrorDialog([&] { saved = settings.SaveDns(); });
+    }
+    for (const ErrorShown &shown : {loading, saving}) {
+        EXPECT_EQ(shown.caption, "Ferrowin Client error");
+        EXPECT_EQ(shown.what, "Could not open Ferrowin Client registry.");
+        EXPECT_EQ(shown.cause, "The program was not installed correctly.");
+    }
+    // Load read no path, so no file; the installed values stay as they were.
+    EXPECT_TRUE(settings.configFile.empty() && settings.applicationFile.empty());
+    EXPECT_TRUE(settings.servers.empty() && settings.includeList.empty());
+    EXPECT_EQ(saved, -1);
+    EXPECT_EQ(RawValue(kMachine, XR_CLIENT_KEY, XR_VALUE_ENABLE_DNS_PROXY), std::string("\2\0\0\0", 4));
+    EXPECT_EQ(TextValue(kMachine, XR_CLIENT_KEY, XR_VALUE_REMOTE_DNS_DOMAINS), "corp.example");
+}
 }

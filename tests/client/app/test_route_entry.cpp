@@ -93,10 +93,13 @@ TEST(RouteEntry, DirectRecordTakesNoServersAndUnknownKindStays)
 TEST(RouteEntry, RecordJoinsHostAndPortAndWritesBareHostWithoutPort)
 {
     RouteEntry entry = RouteEntry::ServerRoute("one", "1081", 5, "-", "-");
+    // Without a port the bare host, unless that would not read back as the host.
     entry.servers.emplace_back("two", "");
+    entry.servers.emplace_back("a:b", "");
+    entry.servers.emplace_back("", "");
     XrCfgProxy record;
     ASSERT_EQ(entry.BuildRecord(&record), 0);
-    EXPECT_EQ(Servers(record), (std::vector<std::string> {"one:1081", "two"}));
+    EXPECT_EQ(Servers(record), (std::vector<std::string> {"one:1081", "two", "a:b:1080", ":1080"}));
     EXPECT_STREQ(record.leadField, "-");
     EXPECT_EQ(record.ruleKind, XR_ROUTE_SOCKS5);
     ASSERT_EQ(record.nameCount, 1);
@@ -104,17 +107,59 @@ TEST(RouteEntry, RecordJoinsHostAndPortAndWritesBareHostWithoutPort)
     XrCfgFreeRecord(XR_CFG_KIND_PROXY, &record);
 }
 
-TEST(RouteEntry, RecordCutsLongTextsToItsFields)
+// A cut text would be another route (a shorter destination, another server), so a text that
+// does not fit is refused, as is what the file cannot give back.
+TEST(RouteEntry, RecordRefusesWhatItCannotHoldAndSaysWhy)
 {
-    RouteEntry entry = RouteEntry::ServerRoute(std::string(300, 'h'), "1080", 4,
-                                               std::string(300, 'd'), std::string(100, '9'));
-    entry.users = {std::string(200, 'u')};
+    struct Case {
+        const char *name;
+        void (*change)(RouteEntry &entry);
+        const char *problem; // null: built
+    } cases[] = {
+        {"LongestTexts",
+         [](RouteEntry &e) {
+             e.destination = std::string(255, 'd');
+             e.destPort = std::string(63, '9');
+             e.users = {std::string(127, 'u')};
+             e.servers = {{std::string(250, 'h'), "1080"}};
+         },
+         nullptr},
+        {"LongDestination", [](RouteEntry &e) { e.destination = std::string(256, 'd'); },
+         "the destination is longer than 255 characters"},
+        {"LongPort", [](RouteEntry &e) { e.destPort = std::string(64, '9'); },
+         "the destination port is longer than 63 characters"},
+        {"LongUser", [](RouteEntry &e) { e.users.push_back(std::string(128, 'u')); },
+         "user 2 is longer than 127 characters"},
+        {"LongServer", [](RouteEntry &e) { e.servers = {{std::string(251, 'h'), "1080"}}; },
+         "server 1 is longer than 255 characters"},
+        {"PortWithColon", [](RouteEntry &e) { e.servers.emplace_back("h", "1:2"); },
+         "the port of server 2 holds \":\""},
+        {"CommandColumn", [](RouteEntry &e) { e.commands = "connect"; },
+         "the command column is not \"-\""},
+    };
+    for (const Case &c : cases) {
+        RouteEntry entry = RouteEntry::ServerRoute("h", "1080", 4, "d", "p");
+        c.change(entry);
+        XrCfgProxy record;
+        std::string problem;
+        int built = entry.BuildRecord(&record, &problem);
+        EXPECT_EQ(built, c.problem ? -1 : 0) << c.name;
+        EXPECT_EQ(problem, c.problem ? c.problem : "") << c.name;
+        if (built == 0) {
+            EXPECT_EQ(std::string(record.destination), entry.destination) << c.name;
+        }
+        XrCfgFreeRecord(XR_CFG_KIND_PROXY, &record);
+    }
+}
+
+TEST(RouteEntry, GbindRecordHasNoCommandColumn)
+{
+    RecordFixture file(XR_CFG_RULE_GBIND, {"gb:1080"}, {});
+    RouteEntry entry = RouteEntry::FromRecord(file.record);
     XrCfgProxy record;
     ASSERT_EQ(entry.BuildRecord(&record), 0);
-    EXPECT_EQ(std::string(record.destination), std::string(255, 'd'));
-    EXPECT_EQ(std::string(record.destPort), std::string(63, '9'));
-    EXPECT_EQ(std::string(record.serverList[0]), std::string(255, 'h'));
-    EXPECT_EQ(std::string(record.nameList[0]), std::string(127, 'u'));
+    EXPECT_STREQ(record.leadField, "");
+    EXPECT_EQ(record.nameCount, 0);
     XrCfgFreeRecord(XR_CFG_KIND_PROXY, &record);
 }
 

@@ -145,6 +145,49 @@ TEST_F(RegistryBindingTest, BindingsAreWalkedFromLastAndStopAtAKeyThatCannotBeOp
     EXPECT_EQ(100, first->number);
 }
 
+// While its list loads, puts a new key in place of the one the list reads from, holding the
+// number 2.
+class KeyReplacingRecord : public RegistryRecord {
+public:
+    static std::string path;
+
+    bool Load(HKEY, const char *) override
+    {
+        XrRegDeleteTree(HKEY_CURRENT_USER, path.c_str(), nullptr);
+        HKEY key = nullptr;
+        DWORD two = 2;
+        bool made = RegCreateKeyA(HKEY_CURRENT_USER, path.c_str(), &key) == ERROR_SUCCESS;
+        if (made) {
+            RegSetValueExA(key, "Number", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&two), sizeof two);
+            RegCloseKey(key);
+        }
+        return made;
+    }
+    bool Save(HKEY, const char *) override { return true; }
+    std::string DisplayText() const override { return ""; }
+};
+
+std::string KeyReplacingRecord::path;
+
+TEST_F(RegistryBindingTest, BindingsOfOneKeyPathShareOneOpenKey)
+{
+    std::string shared = Path("Shared");
+    Put(shared, "Number", 1);
+    Put(shared + "\\0", "Name", "record");
+    KeyReplacingRecord::path = shared;
+    RegistryBindingList list;
+    RegistryBinding *number = list.Add(Registry(kValueNumber, shared, "Number"));
+    RegistryBinding *records = list.Add(Registry(kValueRecordList, shared, ""));
+    records->factory = [] { return std::unique_ptr<RegistryRecord>(new KeyReplacingRecord); };
+
+    // The last binding goes first: the record list opens the key and its record replaces it.
+    list.Exchange(kExchangeRegistry, nullptr, true);
+    ASSERT_EQ(2u, GetNumber(shared, "Number"));
+    // The number binding read through the key the list had open, which is gone: it did not open
+    // the path again, which would have found the new key's 2.
+    EXPECT_EQ(-1, number->number);
+}
+
 TEST_F(RegistryBindingTest, OnlyBindingsFlaggedForTheTargetMove)
 {
     std::string path = kTestKey;
