@@ -51,10 +51,9 @@ void BuildRequest(const sockaddr_in &local, const sockaddr_in &destination, uint
     XrStrCopy(request->tag, sizeof request->tag, "0");
 }
 
-// Takes one datagram; a valid reply's source becomes the next server. Returns the remaining
-// listening time, cut to 0 when no more replies are wanted.
-int ReceiveReply(DetectContext *context, SOCKET sock, unsigned char *buffer, int remaining,
-                 int *exitCode)
+// Takes one datagram; a valid reply's source becomes the next server. Returns whether more
+// replies are wanted.
+bool ReceiveReply(DetectContext *context, SOCKET sock, unsigned char *buffer, int *exitCode)
 {
     DetectResult *result = context->result;
     sockaddr_in from = {};
@@ -63,16 +62,16 @@ int ReceiveReply(DetectContext *context, SOCKET sock, unsigned char *buffer, int
                           reinterpret_cast<sockaddr *>(&from), &fromLength);
     if (length == SOCKET_ERROR) {
         DetectLogError(kRoutine, "recvfrom()", WSAGetLastError());
-        return remaining;
+        return true;
     }
     DetectPacket reply;
     if (UnpackFromBuf(buffer, length, &reply) == -1) {
         DetectLogError(kRoutine, "recvfrom: Wrong packet size", length);
-        return remaining;
+        return true;
     }
     if (!CheckReplyPacket(&reply)) {
         DetectLogError(kRoutine, "Server reply failed validity check", 0);
-        return remaining;
+        return true;
     }
     result->servers[result->count].in = from;
     result->count++;
@@ -85,32 +84,30 @@ int ReceiveReply(DetectContext *context, SOCKET sock, unsigned char *buffer, int
     } else if (result->count == DETECT_MAX_SERVERS) {
         DetectLog(20, "DetectSocksServer(): Maximum allowable number of responses received %d\n",
                   result->count);
-        remaining = 0;
+        return false;
     }
-    return context->stopAfterFirst ? 0 : remaining;
+    return !context->stopAfterFirst;
 }
 
-// Listens after one request until the time-out, a cancel datagram, a failed wait or enough
-// replies. The wait is given and charged in whole seconds, the parts of a second carried over
-// to the next charge: charged per wait alone, datagrams that anyone on the network sends less
-// than a second apart would keep the worker listening for ever.
+// Listens after one request until its time is up, a cancel datagram, a failed wait or enough
+// replies. The time runs from the request on, to the millisecond: datagrams that anyone on the
+// network sends meanwhile neither stretch it nor hide that nobody answered, since its end with
+// no server stored is a time-out whatever arrived before.
 void Listen(DetectContext *context, SOCKET sock, unsigned char *buffer, int *exitCode)
 {
     DetectResult *result = context->result;
-    int remaining = context->params->timeout;
-    DWORD uncharged = 0;  // milliseconds waited and not yet taken off the remaining time
-    int ready;
-    do {
+    const unsigned long long budget =
+        context->params->timeout > 0 ? (unsigned long long)context->params->timeout * 1000 : 0;
+    const DWORD start = timeGetTime();
+    for (bool wanted = true; wanted;) {
+        DWORD waited = timeGetTime() - start;
+        unsigned long long left = waited < budget ? budget - waited : 0;
         fd_set readable;
         FD_ZERO(&readable);
         FD_SET(sock, &readable);
         FD_SET(context->cancelSocket, &readable);
-        timeval wait = {remaining, 0};
-        DWORD start = timeGetTime();
-        ready = select(0, &readable, nullptr, nullptr, &wait);
-        uncharged += timeGetTime() - start;
-        remaining -= int(uncharged / 1000);
-        uncharged %= 1000;
+        timeval wait = {long(left / 1000), long(left % 1000 * 1000)};
+        int ready = g_detectSocketCalls.select(0, &readable, nullptr, nullptr, &wait);
         if (ready > 0 && FD_ISSET(context->cancelSocket, &readable)) {
             DetectLog(XR_LOG_ERROR, "DetectSocksServer(): Cancelled\n");
             result->error = DETECT_ERROR_CANCELLED;
@@ -119,15 +116,15 @@ void Listen(DetectContext *context, SOCKET sock, unsigned char *buffer, int *exi
         if (ready == SOCKET_ERROR) {
             DetectLogError(kRoutine, "select()", WSAGetLastError());
             result->error = DETECT_ERROR_SELECT;
-        } else if (ready == 0) {
-            if (result->count == 0) {
-                DetectLog(XR_LOG_ERROR, "DetectSocksServer(): select timed out\n");
-                result->error = DETECT_ERROR_TIMEOUT;
-            }
-        } else {
-            remaining = ReceiveReply(context, sock, buffer, remaining, exitCode);
+            return;
         }
-    } while (ready > 0 && remaining > 0);
+        wanted = ready > 0 && ReceiveReply(context, sock, buffer, exitCode)
+                 && timeGetTime() - start < budget;
+    }
+    if (result->count == 0) {
+        DetectLog(XR_LOG_ERROR, "DetectSocksServer(): select timed out\n");
+        result->error = DETECT_ERROR_TIMEOUT;
+    }
 }
 
 // Sends the request and listens, once more when nobody answered in time. Returns the
@@ -138,8 +135,9 @@ int Search(DetectContext *context, SOCKET sock, sockaddr_in local, unsigned char
     DetectResult *result = context->result;
     bool broadcast = params->useAddress == 0;
     int ttl = params->ttl;
-    if (setsockopt(sock, IPPROTO_IP, broadcast ? IP_TTL : IP_MULTICAST_TTL,
-                   reinterpret_cast<const char *>(&ttl), sizeof ttl) == SOCKET_ERROR)
+    if (g_detectSocketCalls.setsockopt(sock, IPPROTO_IP, broadcast ? IP_TTL : IP_MULTICAST_TTL,
+                                       reinterpret_cast<const char *>(&ttl),
+                                       sizeof ttl) == SOCKET_ERROR)
         DetectLogError(kRoutine, "setsockopt(TTL)", WSAGetLastError());
 
     sockaddr_in destination = {};
@@ -161,9 +159,9 @@ int Search(DetectContext *context, SOCKET sock, sockaddr_in local, unsigned char
             DetectLogError(kRoutine, "PackToBuf failed", packed);
             break;
         }
-        if (sendto(sock, reinterpret_cast<const char *>(*buffer), packed, 0,
-                   reinterpret_cast<const sockaddr *>(&destination),
-                   sizeof destination) == SOCKET_ERROR) {
+        if (g_detectSocketCalls.sendto(sock, reinterpret_cast<const char *>(*buffer), packed, 0,
+                                       reinterpret_cast<const sockaddr *>(&destination),
+                                       sizeof destination) == SOCKET_ERROR) {
             DetectLogError(kRoutine, "sendto()", WSAGetLastError());
             result->error = DETECT_ERROR_SEND;
             break;
@@ -180,7 +178,7 @@ int Search(DetectContext *context, SOCKET sock, sockaddr_in local, unsigned char
 // Socket, broadcast permission and bind; a failure ends the run with its code.
 SOCKET OpenWorkerSocket(const DetectParams *params, DetectResult *result, sockaddr_in *local)
 {
-    SOCKET sock = socket(AF_INET, SOCK_DGRAM, 0);
+    SOCKET sock = g_detectSocketCalls.socket(AF_INET, SOCK_DGRAM, 0);
     if (sock == INVALID_SOCKET) {
         DetectLogError(kRoutine, "socket()", WSAGetLastError());
         result->error = DETECT_ERROR_SOCKET;
@@ -188,15 +186,17 @@ SOCKET OpenWorkerSocket(const DetectParams *params, DetectResult *result, sockad
     }
     BOOL on = TRUE;
     if (params->useAddress == 0 &&
-        setsockopt(sock, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char *>(&on),
-                   sizeof on) == SOCKET_ERROR) {
+        g_detectSocketCalls.setsockopt(sock, SOL_SOCKET, SO_BROADCAST,
+                                       reinterpret_cast<const char *>(&on),
+                                       sizeof on) == SOCKET_ERROR) {
         DetectLogError(kRoutine, "setsockopt(SO_BROADCAST)", WSAGetLastError());
         result->error = DETECT_ERROR_BROADCAST;
         closesocket(sock);
         return INVALID_SOCKET;
     }
     local->sin_family = AF_INET;
-    if (bind(sock, reinterpret_cast<const sockaddr *>(local), sizeof *local) == SOCKET_ERROR) {
+    if (g_detectSocketCalls.bind(sock, reinterpret_cast<const sockaddr *>(local), sizeof *local) ==
+        SOCKET_ERROR) {
         DetectLogError(kRoutine, "bind()", WSAGetLastError());
         result->error = DETECT_ERROR_BIND;
         closesocket(sock);
@@ -286,6 +286,8 @@ uint32_t RunDetect(DetectParams *params, DetectResult *result)
 }
 
 }  // namespace
+
+DetectSocketCalls g_detectSocketCalls = {socket, setsockopt, bind, sendto, select};
 
 // Faults are caught as C++ exceptions only: MinGW's GCC has no structured exception blocks,
 // and a hardware fault cannot be turned into an exception without them.

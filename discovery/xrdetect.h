@@ -63,6 +63,20 @@ typedef struct DetectContext {
     DetectResult *result;
 } DetectContext;
 
+/* The worker's socket calls whose failure ends its run, defaulting to Winsock's own. Tests
+ * replace one to make that step fail; the caller's cancel socket does not go through them. */
+typedef struct DetectSocketCalls {
+    SOCKET(WSAAPI *socket)(int family, int type, int protocol);
+    int(WSAAPI *setsockopt)(SOCKET sock, int level, int name, const char *value, int length);
+    int(WSAAPI *bind)(SOCKET sock, const struct sockaddr *address, int length);
+    int(WSAAPI *sendto)(SOCKET sock, const char *buffer, int length, int flags,
+                        const struct sockaddr *to, int toLength);
+    int(WSAAPI *select)(int count, fd_set *readable, fd_set *writable, fd_set *failed,
+                        const PTIMEVAL timeout);
+} DetectSocketCalls;
+
+extern DetectSocketCalls g_detectSocketCalls;
+
 /* The cancel socket's port (network order) when the wait ended normally, else 0. In wait
  * modes 1 and 2 the worker may still run: stop it with CancelSocksDetect, and keep params and
  * result alive until it has ended. */

@@ -16,23 +16,15 @@ namespace {
 std::recursive_mutex g_mutex;
 }
 
-int XrLogOsCreateMutex(void)
-{
-    return 0;
-}
-
-void XrLogOsLock(void)
+int XrLogOsLock(void)
 {
     g_mutex.lock();
+    return 0;
 }
 
 void XrLogOsUnlock(void)
 {
     g_mutex.unlock();
-}
-
-void XrLogOsCloseMutex(void)
-{
 }
 
 unsigned long XrLogOsSaveError(void)

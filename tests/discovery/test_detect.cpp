@@ -192,21 +192,36 @@ TEST_F(DiscoveryTest, QuitMessageEndsWaitAndCancelStopsWorkerWithoutSecondReques
     EXPECT_EQ(responder_.Requests().size(), 1u);
 }
 
+// 127.0.0.1 at port (network order).
+sockaddr_in Loopback(u_short port)
+{
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = port;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+// A 27-byte datagram with the given version and ID, the other fields zero.
+std::vector<unsigned char> Datagram(uint8_t version, uint16_t id)
+{
+    DetectPacket packet = {};
+    packet.version = version;
+    packet.id = id;
+    std::vector<unsigned char> bytes(DETECT_PACKET_SIZE);
+    PackToBuf(bytes.data(), int(bytes.size()), &packet);
+    return bytes;
+}
+
 // A valid reply, sent from a socket of its own to the worker's socket at port (network order).
 void SendReply(u_short port)
 {
-    DetectPacket reply = {};
-    reply.version = DETECT_VERSION;
-    unsigned char bytes[DETECT_PACKET_SIZE];
-    ASSERT_EQ(PackToBuf(bytes, sizeof bytes, &reply), DETECT_PACKET_SIZE);
+    std::vector<unsigned char> bytes = Datagram(DETECT_VERSION, 0);
     SOCKET sock = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to = {};
-    to.sin_family = AF_INET;
-    to.sin_port = port;
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(sendto(sock, reinterpret_cast<const char *>(bytes), sizeof bytes, 0,
+    sockaddr_in to = Loopback(port);
+    EXPECT_EQ(sendto(sock, reinterpret_cast<const char *>(bytes.data()), int(bytes.size()), 0,
                      reinterpret_cast<const sockaddr *>(&to), sizeof to),
-              int(sizeof bytes));
+              int(bytes.size()));
     closesocket(sock);
 }
 
@@ -231,35 +246,124 @@ TEST_F(DiscoveryTest, ReplyAfterQuitMessageSignalsNoObjectCreatedMeanwhile)
     EXPECT_EQ(CancelSocksDetect(run.cancelPort), 1);
 }
 
-// Junk from the network arriving more often than once a second must not hold the worker:
-// without carrying the parts of a second it listened for as long as the junk kept coming.
-TEST_F(DiscoveryTest, DatagramsLessThanASecondApartDoNotKeepTheWorkerListening)
+// Datagrams that are no valid reply, sent to the worker's socket from a socket of their own
+// every 300 ms until stop is set (12 s at most): too short, wrong version, non-zero ID, and
+// longer than the worker's transfer buffer.
+void SendJunk(u_short port, const std::atomic<bool> &stop)
+{
+    const std::vector<unsigned char> junk[] = {std::vector<unsigned char>(8), Datagram(4, 0),
+                                               Datagram(DETECT_VERSION, 1),
+                                               std::vector<unsigned char>(600, 0xEE)};
+    SOCKET sock = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to = Loopback(port);
+    for (size_t i = 0; i < 40 && !stop; i++) {
+        const std::vector<unsigned char> &bytes = junk[i % (sizeof junk / sizeof junk[0])];
+        sendto(sock, reinterpret_cast<const char *>(bytes.data()), int(bytes.size()), 0,
+               reinterpret_cast<const sockaddr *>(&to), sizeof to);
+        Sleep(300);
+    }
+    closesocket(sock);
+}
+
+// Junk arriving more often than once a second neither holds the worker (it listens for the
+// time-out, not for as long as the junk keeps coming) nor hides that nobody answered: the
+// search still asks twice and ends with the time-out.
+TEST_F(DiscoveryTest, JunkDatagramsNeitherHoldTheWorkerNorHideThatNobodyAnswered)
 {
     uint16_t port = StartResponder(ResponderMode::Silent);
     Discovery run(port, 3, 1);
     std::atomic<bool> stop{false};
     std::thread junk([&] {
-        if (!responder_.WaitForRequests(1, 3000))
-            return;
-        u_short worker = responder_.Requests()[0].from.sin_port;
-        SOCKET sock = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in to = {};
-        to.sin_family = AF_INET;
-        to.sin_port = worker;
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const char bytes[8] = {};
-        for (int i = 0; i < 40 && !stop; i++) {  // 12 s at most
-            sendto(sock, bytes, sizeof bytes, 0, reinterpret_cast<const sockaddr *>(&to),
-                   sizeof to);
-            Sleep(300);
-        }
-        closesocket(sock);
+        if (responder_.WaitForRequests(1, 3000))
+            SendJunk(responder_.Requests()[0].from.sin_port, stop);
     });
     run.Run();
     stop = true;
     junk.join();
     EXPECT_EQ(run.result.count, 0);
-    EXPECT_LT(run.seconds, 5.0);  // about the 1 s time-out, not the junk's 12 s
+    EXPECT_EQ(run.result.error, DETECT_ERROR_TIMEOUT);
+    EXPECT_EQ(responder_.Requests().size(), 2u);
+    EXPECT_LT(run.seconds, 5.0);  // about twice the 1 s time-out, not the junk's 12 s
+}
+
+// Answers the discovery's request number `request` (from 1) with a valid reply from a socket
+// of its own, once the responder has it.
+std::thread AnswerRequest(const DetectResponder &responder, size_t request)
+{
+    return std::thread([&responder, request] {
+        if (responder.WaitForRequests(request, 5000))
+            SendReply(responder.Requests()[request - 1].from.sin_port);
+    });
+}
+
+// The time-out error tells that a request went unanswered: a time-out after a server was
+// stored changes nothing, while a server found only by the second request leaves the error of
+// the first beside it.
+TEST_F(DiscoveryTest, TimeOutErrorStaysOnlyWhenTheFirstRequestWentUnanswered)
+{
+    const struct {
+        size_t answered;  // the request that gets a reply
+        int waitMode;
+        int32_t error;
+    } rows[] = {{1, 3, 0}, {2, 1, DETECT_ERROR_TIMEOUT}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.answered);
+        DetectResponder responder;
+        Discovery run(StartOnLoopback(&responder, ResponderMode::Silent), row.waitMode, 1);
+        std::thread answer = AnswerRequest(responder, row.answered);
+        run.Run();
+        answer.join();
+        EXPECT_EQ(run.result.count, 1);
+        EXPECT_EQ(run.result.error, row.error);
+        EXPECT_EQ(responder.Requests().size(), row.answered);
+    }
+}
+
+// A window of the waiting thread whose message makes the server answer: the discovery finds
+// the server only when the wait hands the message to the window.
+struct AnsweringWindow {
+    static int messages;
+    HWND window;
+
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message != WM_APP)
+            return DefWindowProcA(window, message, wParam, lParam);
+        messages++;
+        SendReply(u_short(wParam));
+        return 0;
+    }
+    AnsweringWindow()
+    {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = Procedure;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "FerrowinDiscoveryTest";
+        RegisterClassA(&windowClass);
+        window = CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                 nullptr, windowClass.hInstance, nullptr);
+        messages = 0;
+    }
+    ~AnsweringWindow() { DestroyWindow(window); }
+};
+int AnsweringWindow::messages;
+
+TEST_F(DiscoveryTest, WaitHandsWindowMessagesToTheirWindowWhileTheWorkerListens)
+{
+    uint16_t port = StartResponder(ResponderMode::Silent);
+    AnsweringWindow answering;
+    ASSERT_NE(answering.window, nullptr);
+    Discovery run(port, 1, 1);
+    std::thread poster([&] {
+        if (responder_.WaitForRequests(1, 3000))
+            PostMessageA(answering.window, WM_APP, responder_.Requests()[0].from.sin_port, 0);
+    });
+    run.Run();
+    poster.join();
+    EXPECT_EQ(AnsweringWindow::messages, 1);
+    EXPECT_EQ(run.result.count, 1);
+    EXPECT_EQ(run.result.error, 0);
+    EXPECT_EQ(responder_.Requests().size(), 1u);
 }
 
 // Starts the worker on what DetectSocksServer would hand it, cancels it once the responder has
@@ -300,6 +404,106 @@ TEST_F(DiscoveryTest, WorkerExitCodeTellsWhetherAServerWasStored)
     EXPECT_EQ(WorkerExitCode(&cancelled, silent, true), DWORD(-1));
     EXPECT_EQ(cancelled.result.error, DETECT_ERROR_CANCELLED);
     EXPECT_EQ(silent.Requests().size(), 1u);
+}
+
+// Stand-ins for the worker's socket calls. Requests may go to the loopback network only, so
+// that no failure path can make the worker broadcast; the failing ones leave kFailure as the
+// socket layer's last error.
+const int kFailure = WSAENOBUFS;
+std::atomic<int> g_requestsSent;
+
+int WSAAPI LoopbackSendTo(SOCKET sock, const char *buffer, int length, int flags,
+                          const sockaddr *to, int toLength)
+{
+    const auto *address = reinterpret_cast<const sockaddr_in *>(to);
+    if (toLength < int(sizeof *address) || address->sin_family != AF_INET ||
+        ntohl(address->sin_addr.s_addr) >> 24 != 127) {
+        WSASetLastError(WSAEACCES);
+        return SOCKET_ERROR;
+    }
+    g_requestsSent++;
+    return sendto(sock, buffer, length, flags, to, toLength);
+}
+
+SOCKET WSAAPI FailSocket(int, int, int)
+{
+    WSASetLastError(kFailure);
+    return INVALID_SOCKET;
+}
+
+int WSAAPI FailBroadcastOption(SOCKET sock, int level, int name, const char *value, int length)
+{
+    if (level != SOL_SOCKET || name != SO_BROADCAST)
+        return setsockopt(sock, level, name, value, length);
+    WSASetLastError(kFailure);
+    return SOCKET_ERROR;
+}
+
+int WSAAPI FailBind(SOCKET, const sockaddr *, int)
+{
+    WSASetLastError(kFailure);
+    return SOCKET_ERROR;
+}
+
+int WSAAPI FailSendTo(SOCKET, const char *, int, int, const sockaddr *, int)
+{
+    WSASetLastError(kFailure);
+    return SOCKET_ERROR;
+}
+
+int WSAAPI FailSelect(int, fd_set *, fd_set *, fd_set *, const PTIMEVAL)
+{
+    WSASetLastError(kFailure);
+    return SOCKET_ERROR;
+}
+
+// Each socket step whose failure ends the worker's run: its code is left in the result, the log
+// names the step with the socket layer's error, nothing more is sent, and the done event is set
+// by the time the worker has ended.
+TEST_F(DiscoveryTest, WorkerSocketFailuresEndTheRunWithTheirCodeAndSetTheDoneEvent)
+{
+    const struct {
+        const char *step;
+        int32_t code;
+        int useAddress;
+        int requests;
+        void (*fail)(DetectSocketCalls *calls);
+    } rows[] = {
+        {"socket()", DETECT_ERROR_SOCKET, 1, 0,
+         [](DetectSocketCalls *c) { c->socket = FailSocket; }},
+        {"setsockopt(SO_BROADCAST)", DETECT_ERROR_BROADCAST, 0, 0,
+         [](DetectSocketCalls *c) { c->setsockopt = FailBroadcastOption; }},
+        {"bind()", DETECT_ERROR_BIND, 1, 0, [](DetectSocketCalls *c) { c->bind = FailBind; }},
+        {"sendto()", DETECT_ERROR_SEND, 1, 0,
+         [](DetectSocketCalls *c) { c->sendto = FailSendTo; }},
+        {"select()", DETECT_ERROR_SELECT, 1, 1,
+         [](DetectSocketCalls *c) { c->select = FailSelect; }},
+    };
+    const DetectSocketCalls real = g_detectSocketCalls;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.step);
+        g_detectSocketCalls = real;
+        g_detectSocketCalls.sendto = LoopbackSendTo;
+        row.fail(&g_detectSocketCalls);
+        g_requestsSent = 0;
+        DetectResponder responder;
+        LogCapture log;
+        {
+            Discovery run(StartOnLoopback(&responder, ResponderMode::Silent), 3, 1);
+            run.params.useAddress = row.useAddress;
+            uint32_t cancelPort = DetectSocksServer(&run.params, &run.result);
+            EXPECT_EQ(WaitForSingleObject(run.params.doneEvent, 0), WAIT_OBJECT_0);
+            EXPECT_NE(cancelPort, 0u);  // the wait saw the worker end
+            EXPECT_EQ(run.result.error, row.code);
+            EXPECT_EQ(run.result.count, 0);
+            EXPECT_EQ(g_requestsSent, row.requests);
+        }
+        std::string line = std::string("xrDetect: DetectSocksServer(): ") + row.step
+                           + " error: " + std::to_string(kFailure);
+        std::string text = log.Text();
+        EXPECT_NE(text.find(line), std::string::npos) << text;
+    }
+    g_detectSocketCalls = real;
 }
 
 TEST_F(DiscoveryTest, RejectedRepliesAreLoggedAndWorkerKeepsListening)

@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-/* A folder of its own under the temporary folder; its files go with it. */
+/* A folder of its own under the temporary folder; its files go with it. It starts empty even
+ * when a crashed run of a process with the same identifier left it behind. */
 class ScratchFolder {
 public:
     ScratchFolder()
@@ -24,8 +25,17 @@ public:
         path_ = std::string(temp) + "ferrowin-test-" + std::to_string(GetCurrentProcessId())
                 + "-" + std::to_string(++serial);
         CreateDirectoryA(path_.c_str(), NULL);
+        DeleteFiles();
     }
     ~ScratchFolder()
+    {
+        DeleteFiles();
+        RemoveDirectoryA(path_.c_str());
+    }
+    std::string File(const std::string &name) const { return path_ + "\\" + name; }
+
+private:
+    void DeleteFiles() const
     {
         WIN32_FIND_DATAA found;
         HANDLE search = FindFirstFileA(File("*").c_str(), &found);
@@ -33,11 +43,8 @@ public:
             DeleteFileA(File(found.cFileName).c_str());
         if (search != INVALID_HANDLE_VALUE)
             FindClose(search);
-        RemoveDirectoryA(path_.c_str());
     }
-    std::string File(const std::string &name) const { return path_ + "\\" + name; }
 
-private:
     std::string path_;
 };
 

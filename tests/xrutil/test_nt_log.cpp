@@ -227,25 +227,30 @@ TEST_F(LogTest, FileAlreadyOverItsLimitOpensWithoutLogging)
     EXPECT_EQ(FileSize(path), 2000);
 }
 
-TEST_F(LogTest, ReopenPolicyShiftsFullFilesIntoKeptCopies)
+/* With no copies kept the full file starts again: the limit holds all the same. */
+TEST_F(LogTest, ReopenPolicyShiftsFullFilesIntoKeptCopiesAndKeepsTheLimitWithoutCopies)
 {
-    std::string path = folder_.File("rotate.txt");
-    XrLog *log = OpenFile(path, kAll, 1, XR_LOG_POLICY_REOPEN);
-    log->keptCopies = 2;
-    for (int i = 0; i < 100; i++)
-        XrLogWrite(log, XR_LOG_ERROR, 0, "%03d %s", i, std::string(40, 'r').c_str());
+    for (int32_t copies : {2, 0}) {
+        SCOPED_TRACE(copies);
+        std::string path = folder_.File("rotate" + std::to_string(copies) + ".txt");
+        XrLog *log = OpenFile(path, kAll, 1, XR_LOG_POLICY_REOPEN);
+        log->keptCopies = copies;
+        for (int i = 0; i < 100; i++)
+            XrLogWrite(log, XR_LOG_ERROR, 0, "%03d %s", i, std::string(40, 'r').c_str());
 
-    EXPECT_EQ(FileSize(path + "3"), -1);
-    std::vector<std::string> all;
-    for (const std::string &name : {path + "2", path + "1", path}) {
-        std::vector<std::string> messages = FileMessages(name);
-        ASSERT_FALSE(messages.empty()) << name;
-        EXPECT_LT(FileSize(name), 1024 + 100) << name;
-        all.insert(all.end(), messages.begin(), messages.end());
+        EXPECT_EQ(FileSize(path + std::to_string(copies + 1)), -1);
+        std::vector<std::string> all;
+        for (int32_t i = copies; i >= 0; i--) {
+            std::string name = i > 0 ? path + std::to_string(i) : path;
+            std::vector<std::string> messages = FileMessages(name);
+            ASSERT_FALSE(messages.empty()) << name;
+            EXPECT_LT(FileSize(name), 1024 + 100) << name;
+            all.insert(all.end(), messages.begin(), messages.end());
+        }
+        /* Oldest lines in the highest number, no line lost between the files. */
+        for (size_t i = 0; i < all.size(); i++)
+            EXPECT_EQ(std::stoi(all[i]), 100 - (int)all.size() + (int)i) << all[i];
     }
-    /* Oldest lines in the highest number, no line lost between the files. */
-    for (size_t i = 0; i < all.size(); i++)
-        EXPECT_EQ(std::stoi(all[i]), 100 - (int)all.size() + (int)i) << all[i];
 }
 
 TEST_F(LogTest, NullHandleWritesToTheProcessLogButProcessWritesNeedAHandle)
@@ -286,6 +291,106 @@ TEST_F(LogTest, SeveralThreadsKeepWholeLines)
     EXPECT_EQ(messages.size(), 200u);
     for (const std::string &message : messages)
         EXPECT_EQ(message, std::string(200, message[0]));
+}
+
+/* Threads open, write and close handles of their own and share the process handle, all at
+ * once. Every close stops logging until the next open, so messages may be dropped meanwhile;
+ * but each line that lands is whole, every handle opened is closed again, and a handle opened
+ * afterwards writes. */
+TEST_F(LogTest, ThreadsOpeningWritingAndClosingAtOnceKeepLinesWholeAndCloseEveryHandle)
+{
+    std::string path = folder_.File("shared.txt");
+    const int kThreads = 8, kRounds = 150;
+    XrLogParams params{XR_LOG_VERSION, "FerrowinTest", path.c_str(), 4096, XR_LOG_POLICY_STOP,
+                       NULL, NULL};
+    /* Released together, so that the threads overlap from their first round on. */
+    HANDLE start = CreateEventA(NULL, TRUE, FALSE, NULL);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; t++)
+        threads.emplace_back([&params, start, t] {
+            std::string text(20 + 15 * t, char('a' + t));
+            WaitForSingleObject(start, 10000);
+            for (int round = 0; round < kRounds; round++) {
+                XrLog *own = NULL;
+                XrLogOpen(&own, XR_LOG_FILE, kAll, &params);
+                /* Taken by one thread at a time: the others' opens see it held. */
+                XrLogOpen(XrLogProcessHandle(), XR_LOG_FILE, kAll, &params);
+                for (int i = 0; i < 2; i++) {
+                    XrLogWrite(own, XR_LOG_ERROR, 0, "%d %s", t, text.c_str());
+                    XrLogWrite(NULL, XR_LOG_ERROR, 0, "%d %s", t, text.c_str());
+                }
+                XrLogClose(&own);
+                XrLogClose(XrLogProcessHandle());
+            }
+        });
+    SetEvent(start);
+    for (std::thread &thread : threads)
+        thread.join();
+    CloseHandle(start);
+
+    for (const std::string &message : FileMessages(path)) {
+        int t = message[0] - '0';
+        ASSERT_TRUE(t >= 0 && t < kThreads) << message;
+        EXPECT_EQ(message, std::to_string(t) + " " + std::string(20 + 15 * t, char('a' + t)));
+    }
+    XrLog *after = NULL;
+    ASSERT_EQ(XrLogOpen(&after, XR_LOG_FILE, kAll, &params), 0);
+    XrLogWrite(after, XR_LOG_ERROR, 0, "afterwards");
+    XrLogClose(&after);
+    EXPECT_EQ(FileMessages(path).back(), "afterwards");
+    /* No handle was lost on the way: none holds the file open any more. */
+    EXPECT_TRUE(DeleteFileA(path.c_str()));
+}
+
+/* The handle keeps 259 characters of a path. A longer one, given or derived, is refused with a
+ * line on standard error; no file of the cut name appears. */
+TEST_F(LogTest, LogFilePathLongerThanTheHandleKeepsIsRefused)
+{
+    enum Source { kGiven, kEnvironment, kRegistry };
+    const struct {
+        Source source;
+        size_t length;
+    } cases[] = {{kGiven, 260}, {kEnvironment, 300}, {kRegistry, 400}, {kGiven, 259}};
+    std::string folder = folder_.File("");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::to_string(c.source) + ": " + std::to_string(c.length));
+        RemoveLogSettings();
+        std::string path = folder + std::to_string(&c - cases)
+                           + std::string(c.length - folder.size() - 1, 'p');
+        XrLogParams params{XR_LOG_VERSION, "SOCKS5 SDK", NULL, 0, 0, NULL, NULL};
+        int32_t flags = -1, level = -1;
+        if (c.source == kGiven) {
+            params = {XR_LOG_VERSION, "FerrowinTest", path.c_str(), 16, XR_LOG_POLICY_STOP,
+                      NULL, NULL};
+            flags = XR_LOG_FILE;
+            level = kAll;
+        } else if (c.source == kEnvironment) {
+            SetEnvironmentVariableA("LOG_OUTPUT", path.c_str());
+        } else {
+            params.programName = kClient;
+            SetValue(HKEY_CURRENT_USER, "Debug Log File", REG_SZ, path.c_str(),
+                     (DWORD)path.size() + 1);
+        }
+        XrLog *log = NULL;
+        StderrCapture capture(Stderr());
+        int opened = XrLogOpen(&log, flags, level, &params);
+        XrLogWrite(log, XR_LOG_ERROR, 0, "written");
+        std::string errors = capture.Text();
+        XrLogClose(&log);
+
+        ASSERT_EQ(path.size(), c.length);
+        if (c.length < 260) {
+            EXPECT_EQ(opened, 0);
+            EXPECT_EQ(errors, "");
+            EXPECT_EQ(FileMessages(path), std::vector<std::string>{"written"});
+        } else {
+            EXPECT_EQ(opened, -1);
+            EXPECT_EQ(log, nullptr);
+            EXPECT_EQ(errors, "Log file path longer than 259 characters: " + path + "\n");
+            EXPECT_EQ(FileSize(path.substr(0, 259)), -1);
+        }
+    }
+    RemoveLogSettings();
 }
 
 TEST_F(LogTest, OpenRefusesInconsistentParameters)

@@ -26,8 +26,10 @@ const size_t kMessageMax = 2067;
 const int32_t kFileLevel = 4;
 
 std::atomic<int> g_started{0};
-/* Writes under way in this process; guarded by the process mutex. */
-int g_writing;
+/* Writes under way on this thread: a message issued from inside a write (while looking up an
+ * error text, say) is dropped instead of recursing. */
+thread_local int t_writing;
+/* Read and changed only under the process mutex. */
 XrLog *g_processLog;
 
 int32_t Clamp(long long value)
@@ -130,7 +132,12 @@ FILE *OpenForAppend(const char *path)
  * -1: open fails. */
 int OpenFile(XrLog *log, const XrLogParams *params)
 {
-    XrStrCopy(log->filePath, sizeof log->filePath, params->filePath);
+    /* A cut name would be another file: refuse the path rather than log somewhere unexpected. */
+    if (XrStrCopy(log->filePath, sizeof log->filePath, params->filePath) != 0) {
+        fprintf(stderr, "Log file path longer than %d characters: %s\n",
+                (int)sizeof log->filePath - 1, params->filePath);
+        return -1;
+    }
     log->initialSize = PathSize(log->filePath);
     log->file = OpenForAppend(log->filePath);
     if (!log->file)
@@ -205,7 +212,10 @@ void CopyName(char *name, size_t size, const char *path, int32_t number)
 }
 
 /* Size policy 2: another process may have moved the file away meanwhile, so open it again;
- * when it is still full, shift the kept copies up by one and start a new file. */
+ * when it is still full, shift the kept copies up by one and start a new file. With no copies
+ * kept the full file itself starts again: its old lines are what no copy keeps, and the limit
+ * holds. It is emptied in place rather than removed, which fails while another handle has it
+ * open. */
 void Reopen(XrLog *log)
 {
     fclose(log->file);
@@ -224,6 +234,11 @@ void Reopen(XrLog *log)
         CopyName(newer, sizeof newer, log->filePath, i - 1);
         remove(older);
         rename(newer, older);
+    }
+    if (log->keptCopies < 1) {
+        FILE *emptied = fopen(log->filePath, "w");
+        if (emptied)
+            fclose(emptied);
     }
     log->initialSize = PathSize(log->filePath);
     log->file = fopen(log->filePath, "a");
@@ -343,10 +358,10 @@ void Emit(XrLog *log, int32_t level, int32_t code, const char *format, va_list a
 
 int XrLogOpen(XrLog **log, int32_t flags, int32_t level, const XrLogParams *params)
 {
-    if (XrLogOsCreateMutex() != 0 || !log || *log)
+    if (!log || XrLogOsLock() != 0)
         return -1;
-    XrLogOsLock();
-    int result = OpenLocked(log, flags, level, params);
+    /* Checked under the lock: two threads opening one variable must not both fill it. */
+    int result = *log ? -1 : OpenLocked(log, flags, level, params);
     XrLogOsUnlock();
     return result;
 }
@@ -354,15 +369,13 @@ int XrLogOpen(XrLog **log, int32_t flags, int32_t level, const XrLogParams *para
 void XrLogWriteV(XrLog *log, int32_t level, int32_t code, const char *format, va_list args)
 {
     unsigned long error = XrLogOsSaveError();
-    if (g_started) {
-        XrLogOsLock();
+    if (g_started && XrLogOsLock() == 0) {
         XrLog *handle = log ? log : g_processLog;
-        /* The counter turns a message issued from inside a write into a no-op. */
         if (handle && handle->flags && handle->level != -1 && level <= handle->level
-            && g_writing == 0 && format) {
-            ++g_writing;
+            && t_writing == 0 && format) {
+            ++t_writing;
             Emit(handle, level, code, format, args, error);
-            --g_writing;
+            --t_writing;
         }
         XrLogOsUnlock();
     }
@@ -391,19 +404,20 @@ void XrLogProcess(XrLog *log, int32_t level, int32_t code, const char *format, .
 
 int XrLogClose(XrLog **log)
 {
-    if (!log || !*log)
+    if (!log || XrLogOsLock() != 0)
         return -1;
-    XrLogOsLock();
+    /* Checked under the lock: of two threads closing one variable, the second finds it empty. */
     XrLog *handle = *log;
-    if (handle->file)
-        fclose(handle->file);
-    XrLogOsCloseServices(handle);
-    free(handle);
-    *log = NULL;
-    g_started = 0;
+    if (handle) {
+        if (handle->file)
+            fclose(handle->file);
+        XrLogOsCloseServices(handle);
+        free(handle);
+        *log = NULL;
+        g_started = 0;
+    }
     XrLogOsUnlock();
-    XrLogOsCloseMutex();
-    return 0;
+    return handle ? 0 : -1;
 }
 
 XrLog **XrLogProcessHandle(void)

@@ -15,12 +15,12 @@ struct XrLogSettings {
     char errorLibPath[1024];
 };
 
-/* The process mutex: created unnamed when there is none (0, or -1 when it cannot be), waited
- * for without time-out, closed again by a close. Lock and unlock do nothing while there is none. */
-int XrLogOsCreateMutex(void);
-void XrLogOsLock(void);
+/* The process mutex, made unnamed on first use and kept for the life of the process: a close
+ * that let go of it could leave a writer waiting on, or releasing, a mutex nobody else uses.
+ * Lock waits without time-out and returns 0 once held, -1 when the mutex cannot be made;
+ * only a held lock is unlocked. */
+int XrLogOsLock(void);
 void XrLogOsUnlock(void);
-void XrLogOsCloseMutex(void);
 
 /* The thread's last system error. */
 unsigned long XrLogOsSaveError(void);

@@ -48,37 +48,26 @@ void *LoadDataFile(const XrLog *log, const char *path, const char *failure)
 
 }  // namespace
 
-int XrLogOsCreateMutex(void)
-{
-    if (g_mutex)
-        return 0;
-    HANDLE mutex = CreateMutexA(NULL, FALSE, NULL);
-    if (!mutex)
-        return -1;
-    if (InterlockedCompareExchangePointer(&g_mutex, mutex, NULL) != NULL)
-        CloseHandle(mutex);
-    return 0;
-}
-
-void XrLogOsLock(void)
+int XrLogOsLock(void)
 {
     HANDLE mutex = g_mutex;
-    if (mutex)
-        WaitForSingleObject(mutex, INFINITE);
+    if (!mutex) {
+        HANDLE made = CreateMutexA(NULL, FALSE, NULL);
+        if (!made)
+            return -1;
+        mutex = InterlockedCompareExchangePointer(&g_mutex, made, NULL);
+        if (mutex)
+            CloseHandle(made);
+        else
+            mutex = made;
+    }
+    /* An abandoned mutex is owned all the same. */
+    return WaitForSingleObject(mutex, INFINITE) == WAIT_FAILED ? -1 : 0;
 }
 
 void XrLogOsUnlock(void)
 {
-    HANDLE mutex = g_mutex;
-    if (mutex)
-        ReleaseMutex(mutex);
-}
-
-void XrLogOsCloseMutex(void)
-{
-    HANDLE mutex = InterlockedExchangePointer(&g_mutex, NULL);
-    if (mutex)
-        CloseHandle(mutex);
+    ReleaseMutex(g_mutex);
 }
 
 unsigned long XrLogOsSaveError(void)
