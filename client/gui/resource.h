@@ -17,4 +17,12 @@
 #define IDC_ERROR_WHAT 2041
 #define IDC_ERROR_CAUSE 2043
 
+/* Image strips of the button bars (scripts/make-buttons): route 18 px New, Remove, Edit, Up,
+ * Down; detect 27 px; general 18 px Open, Save, Setup Wizard; tool 27 px Ping, Traceroute,
+ * Stop, Clear, Logging. */
+#define IDB_ROUTE_BUTTONS 131
+#define IDB_GENERAL_BUTTONS 132
+#define IDB_TOOL_BUTTONS 133
+#define IDB_DETECT_BUTTON 1112
+
 #endif

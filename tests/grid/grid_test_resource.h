@@ -1,0 +1,3 @@
+/* Template of the grid tests. */
+#define IDD_GRID_HOST 100
+#define IDC_GRID 1037
