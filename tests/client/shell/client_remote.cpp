@@ -1,0 +1,59 @@
+// Acts on a running client.exe as the shell and a user would, for the screenshot script and the
+// tray test under a real display:  client_remote ACTION
+//   iconmenu  the notification-area icon's right button (opens the icon menu)
+//   restore   the icon's double click
+//   about     the sheet's system-menu About
+//   ok        the sheet's OK button
+//   close     the icon menu's Close
+//   menuclose the open icon menu's "&Close", by its key
+//   closeabout  OK of the About box
+//   cancelwizard  Cancel of the setup wizard
+// Waits (bounded) for the sheet "Ferrowin Client Properties"; 0 when the message went out.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <stdio.h>
+#include <string.h>
+
+int main(int argc, char **argv)
+{
+    if (argc != 2)
+        return 2;
+    if (strcmp(argv[1], "closeabout") == 0) {
+        HWND about = FindWindowA(nullptr, "About Ferrowin Client");
+        return about && PostMessageA(about, WM_COMMAND, IDOK, 0) ? 0 : 1;
+    }
+    if (strcmp(argv[1], "menuclose") == 0) {
+        HWND menu = FindWindowA("#32768", nullptr);
+        return menu && PostMessageA(menu, WM_KEYDOWN, 'C', 0) ? 0 : 1;
+    }
+    if (strcmp(argv[1], "cancelwizard") == 0) {
+        HWND wizard = FindWindowA(nullptr, "Ferrowin Client Setup Wizard");
+        return wizard && PostMessageA(wizard, PSM_PRESSBUTTON, PSBTN_CANCEL, 0) ? 0 : 1;
+    }
+    HWND sheet = nullptr;
+    for (int tries = 0; tries < 300 && !sheet; tries++) {
+        sheet = FindWindowA(nullptr, "Ferrowin Client Properties");
+        if (!sheet)
+            Sleep(100);
+    }
+    if (!sheet) {
+        fprintf(stderr, "client_remote: no sheet\n");
+        return 1;
+    }
+    const UINT iconNotify = RegisterWindowMessageA("WM_ICONNOTIFY");
+    const char *action = argv[1];
+    if (strcmp(action, "iconmenu") == 0)
+        PostMessageA(sheet, iconNotify, 100, WM_RBUTTONDOWN);
+    else if (strcmp(action, "restore") == 0)
+        PostMessageA(sheet, iconNotify, 100, WM_LBUTTONDBLCLK);
+    else if (strcmp(action, "about") == 0)
+        PostMessageA(sheet, WM_SYSCOMMAND, 16, 0);
+    else if (strcmp(action, "ok") == 0)
+        PostMessageA(sheet, WM_COMMAND, IDOK, 0);
+    else if (strcmp(action, "close") == 0)
+        PostMessageA(sheet, WM_COMMAND, 32772, 0);
+    else
+        return 2;
+    return 0;
+}

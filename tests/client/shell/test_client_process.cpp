@@ -1,0 +1,350 @@
+// client.exe run as a process, as the installer, the Run entry and a user start it: a copy of the
+// program in a folder of the test's own with its libraries and a stand-in credential manager, a
+// prepared client key, a loopback web server. The program's message boxes, error dialogs and
+// icon calls go to a journal file; its sheets are real windows that the test finds and drives.
+#include <gtest/gtest.h>
+
+#include <winsock2.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "http_server.h"
+#include "installed_client.h"
+#include "regnames.h"
+#include "test_tools.h"
+#include "xrplugin_host.h"
+
+namespace {
+
+const char kSheetCaption[] = "Ferrowin Client Properties";
+const char kWizardCaption[] = "Ferrowin Client Setup Wizard";
+const DWORD kWaitMs = 30000;
+const char kPlugIn[] = "testplug.dll";
+const char kModule[] = "tauth";
+
+const char kExchangeFile[] = "set 3=1\n"
+                             "set 5=1\n"
+                             "socks5 - - - - gateway.example:1080\n"
+                             "localdns corp.example\n"
+                             "yes C:\\Tools\\browser.exe\n";
+
+std::string ProgramFolder()
+{
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string text(path);
+    return text.substr(0, text.find_last_of('\\'));
+}
+
+// Bounded wait for a condition that another process brings about.
+template <typename Condition> bool WaitFor(Condition condition)
+{
+    for (DWORD waited = 0; waited < kWaitMs; waited += 20) {
+        if (condition())
+            return true;
+        Sleep(20);
+    }
+    return condition();
+}
+
+class ClientProcessTest : public InstalledClientTest {
+protected:
+    void SetUp() override
+    {
+        InstalledClientTest::SetUp();
+        bin_ = Path("bin");
+        std::filesystem::create_directories(bin_);
+        std::string from = ProgramFolder();
+        for (const char *name : {"client.exe", "xrimpl.dll", "xrcred.dll"})
+            ASSERT_TRUE(CopyFileA((from + "\\" + name).c_str(), (bin_ + "\\" + name).c_str(), FALSE)) << name;
+        ASSERT_TRUE(CopyFileA((from + "\\fake_xrcredmgr.exe").c_str(), (bin_ + "\\xrcredmgr.exe").c_str(), FALSE));
+        SetEnvironmentVariableA("FERROWIN_CLIENT_JOURNAL", Path("journal.txt").c_str());
+        SetEnvironmentVariableA("XRCRED_JOURNAL", Path("xrcred.txt").c_str());
+        for (const char *name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "no_proxy"})
+            SetEnvironmentVariableA(name, nullptr);
+        Write("client.cfg", "socks4 - - - - old.example:1080\n");
+        Write("apps.cfg", "yes C:\\Old\\app.exe\n");
+        InstallPlugIn();
+    }
+    void TearDown() override
+    {
+        // A test that failed half-way must not leave a program running in the prefix.
+        for (const PROCESS_INFORMATION &process : started_) {
+            if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
+                TerminateProcess(process.hProcess, 1);
+            WaitForSingleObject(process.hProcess, kWaitMs);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+        InstalledClientTest::TearDown();
+    }
+
+    // Started from the test's folder, not the program's.
+    PROCESS_INFORMATION Start(const std::string &parameters)
+    {
+        return StartProgram("\"" + bin_ + "\\client.exe\" " + parameters);
+    }
+
+    // Ended at the latest when the test ends.
+    PROCESS_INFORMATION StartProgram(std::string command)
+    {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        EXPECT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(), &startup,
+                                   &process));
+        started_.push_back(process);
+        return process;
+    }
+
+    static bool Ends(const PROCESS_INFORMATION &process)
+    {
+        return WaitForSingleObject(process.hProcess, kWaitMs) == WAIT_OBJECT_0;
+    }
+
+    static HWND WindowOf(const PROCESS_INFORMATION &process, const char *caption)
+    {
+        HWND found = nullptr;
+        WaitFor([&] {
+            found = FindShownWindow(process.dwProcessId, caption);
+            return found != nullptr || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
+        });
+        return found;
+    }
+
+    std::vector<std::string> Lines(const char *name) const
+    {
+        std::vector<std::string> lines;
+        std::istringstream in(Read(Path(name)));
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line.substr(0, line.find('\r')));
+        return lines;
+    }
+
+    std::string Journal() const { return Read(Path("journal.txt")); }
+
+    // The test plug-in's client module, recorded as disabled.
+    void InstallPlugIn()
+    {
+        ASSERT_EQ(0, XrPlugInInstall((ProgramFolder() + "\\" + kPlugIn).c_str(), XR_PLUGINS_KEY, XR_PLUGIN_CLIENT));
+        XrPlugInEntry *entries = nullptr;
+        int32_t count = 0;
+        ASSERT_EQ(0, XrPlugInList(XR_PLUGINS_KEY, XR_PLUGIN_CLIENT, &entries, &count));
+        for (int32_t i = 0; i < count; i++)
+            for (int32_t m = 0; m < entries[i].moduleCount; m++) {
+                entries[i].modules[m].enabled = 0;
+                entries[i].modules[m].changed = 1;
+            }
+        EXPECT_EQ(0, XrPlugInSave(XR_PLUGINS_KEY, entries, count));
+        XrPlugInFreeList(entries, count);
+    }
+
+    static int ModuleEnabled()
+    {
+        XrPlugInEntry *entries = nullptr;
+        int32_t count = 0;
+        int enabled = -1;
+        if (XrPlugInList(XR_PLUGINS_KEY, XR_PLUGIN_CLIENT, &entries, &count) != 0)
+            return enabled;
+        for (int32_t i = 0; i < count; i++)
+            for (int32_t m = 0; m < entries[i].moduleCount; m++)
+                if (strcmp(entries[i].modules[m].name, kModule) == 0)
+                    enabled = entries[i].modules[m].enabled;
+        XrPlugInFreeList(entries, count);
+        return enabled;
+    }
+
+    void TrayRoundTrip(bool journal);
+
+    std::string bin_;
+    std::vector<PROCESS_INFORMATION> started_;
+};
+
+class StartupWordTest : public ClientProcessTest, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(StartupWordTest, WordSelectsTheLogonRefresh)
+{
+    SetNumber(XR_CLIENT_KEY, XR_VALUE_USE_AUTHENTICATION, 1);
+    PROCESS_INFORMATION client = Start(GetParam());
+    ASSERT_TRUE(Ends(client));
+    // The refresh rewrote the authentication modules' flags, and opened no credential cache.
+    EXPECT_EQ(1, ModuleEnabled());
+    EXPECT_EQ(std::string::npos, Read(Path("xrcred.txt")).find("XrCC_Init"));
+    EXPECT_EQ("<missing>", Journal());
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, StartupWordTest, ::testing::Values("StartUp", "/startup", "-STARTUP", "other startup"));
+
+TEST_F(ClientProcessTest, OtherWordsGiveTheNormalStart)
+{
+    PROCESS_INFORMATION client = Start("/setup readme.txt");
+    HWND sheet = WindowOf(client, kSheetCaption);
+    ASSERT_NE(nullptr, sheet);
+    EXPECT_EQ(0, ModuleEnabled()); // no refresh
+    PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(Ends(client));
+}
+
+TEST_F(ClientProcessTest, SecondStartRestoresTheFirstSheetAndEnds)
+{
+    SetNumber(XR_CLIENT_KEY, XR_VALUE_USE_AUTHENTICATION, 1);
+    PROCESS_INFORMATION first = Start("");
+    HWND sheet = WindowOf(first, kSheetCaption);
+    ASSERT_NE(nullptr, sheet);
+    ShowWindow(sheet, SW_MINIMIZE);
+    ASSERT_TRUE(WaitFor([&] { return IsIconic(sheet) != FALSE; }));
+
+    // Also with the word of the logon refresh: the open program is only brought forward.
+    PROCESS_INFORMATION second = Start("startup");
+    ASSERT_TRUE(Ends(second));
+    EXPECT_TRUE(WaitFor([&] { return !IsIconic(sheet); }));
+    EXPECT_EQ(0, ModuleEnabled());
+
+    PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(Ends(first));
+    // Only the first process initialised the credential cache; its exit shut it down twice, once
+    // through the plug-in framework.
+    std::vector<std::string> expected = {"XrCC_Init 1 0x80000001 Software\\Varo\\SOCKS5 Credentials\\3.0",
+                                         "XrCC_Exit", "XrCC_Exit"};
+    EXPECT_EQ(expected, Lines("xrcred.txt"));
+}
+
+TEST_F(ClientProcessTest, SetupInProgressOpensTheWizardOnTopUntilFinish)
+{
+    SetString(XR_RUNONCE_KEY, XR_VALUE_STARTUP, "client.exe");
+    SetNumber(XR_CLIENT_KEY, XR_VALUE_SETUP_IN_PROGRESS, 1);
+    SetNumber(XR_CLIENT_KEY, XR_VALUE_START_AS_WIZARD, 1);
+
+    PROCESS_INFORMATION cancelled = Start("");
+    HWND wizard = WindowOf(cancelled, kWizardCaption);
+    ASSERT_NE(nullptr, wizard);
+    EXPECT_TRUE(GetWindowLongPtrA(wizard, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_EQ("<missing>", Value(XR_RUNONCE_KEY, XR_VALUE_STARTUP));
+    HWND splash = FindWindowA("FerrowinSplash", nullptr);
+    EXPECT_EQ(nullptr, splash);
+    // The credential manager beside the program, whatever the current directory.
+    EXPECT_NE(std::string::npos, Journal().find("credential manager started " + bin_ + "\\xrcredmgr.exe"))
+        << Journal();
+    PostMessageA(wizard, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    ASSERT_TRUE(Ends(cancelled));
+    EXPECT_EQ("1", Value(XR_CLIENT_KEY, XR_VALUE_SETUP_IN_PROGRESS));
+    EXPECT_EQ("1", Value(XR_CLIENT_KEY, XR_VALUE_START_AS_WIZARD));
+
+    PROCESS_INFORMATION finished = Start("");
+    wizard = WindowOf(finished, kWizardCaption);
+    ASSERT_NE(nullptr, wizard);
+    PostMessageA(wizard, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+    PostMessageA(wizard, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
+    ASSERT_TRUE(Ends(finished));
+    EXPECT_EQ("0", Value(XR_CLIENT_KEY, XR_VALUE_SETUP_IN_PROGRESS));
+    EXPECT_EQ("0", Value(XR_CLIENT_KEY, XR_VALUE_START_AS_WIZARD));
+}
+
+TEST_F(ClientProcessTest, StartupWithStartAsWizardRunsTheNormalStart)
+{
+    SetNumber(XR_CLIENT_KEY, XR_VALUE_START_AS_WIZARD, 1);
+    SetNumber(XR_CLIENT_KEY, XR_VALUE_USE_AUTHENTICATION, 1);
+    PROCESS_INFORMATION client = Start("startup");
+    HWND wizard = WindowOf(client, kWizardCaption);
+    ASSERT_NE(nullptr, wizard);
+    EXPECT_EQ(0, ModuleEnabled());
+    PostMessageA(wizard, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    ASSERT_TRUE(Ends(client));
+    EXPECT_EQ("XrCC_Init 1 0x80000001 Software\\Varo\\SOCKS5 Credentials\\3.0", Lines("xrcred.txt").at(0));
+}
+
+// OK hides the sheet behind its icon, the icon's double click shows it again, the close command
+// hides it, the icon menu's Close ends the program.
+void ClientProcessTest::TrayRoundTrip(bool journal)
+{
+    SetNumber(XR_CLIENT_KEY, XR_VALUE_SHOW_ICON_ON_TASKBAR, 1);
+    PROCESS_INFORMATION client = Start("");
+    HWND sheet = WindowOf(client, kSheetCaption);
+    ASSERT_NE(nullptr, sheet);
+
+    // The sheet hides only once the shell took its icon.
+    PostMessageA(sheet, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(sheet); }));
+    if (journal) {
+        EXPECT_NE(std::string::npos, Journal().find("tray add 100 Ferrowin Client")) << Journal();
+    }
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(client.hProcess, 0));
+
+    PostMessageA(sheet, RegisterWindowMessageA("WM_ICONNOTIFY"), 100, WM_LBUTTONDBLCLK);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(sheet) != FALSE; }));
+    PostMessageA(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(sheet); }));
+
+    PostMessageA(sheet, WM_COMMAND, 32772, 0);
+    ASSERT_TRUE(Ends(client));
+    if (journal) {
+        EXPECT_NE(std::string::npos, Journal().find("tray delete 100")) << Journal();
+    }
+}
+
+TEST_F(ClientProcessTest, TrayOptionHidesTheSheetUntilTheIconCloses)
+{
+    TrayRoundTrip(true);
+}
+
+// Run by under_display.sh with a display: the shell's own notification-area icon.
+TEST_F(ClientProcessTest, RealTrayIconUnderADisplay)
+{
+    char flag[8] = "";
+    if (!GetEnvironmentVariableA("FERROWIN_DISPLAY_TESTS", flag, sizeof flag))
+        GTEST_SKIP() << "needs a display (under_display.sh)";
+    SetEnvironmentVariableA("FERROWIN_CLIENT_JOURNAL", nullptr);
+    TrayRoundTrip(false);
+}
+
+TEST_F(ClientProcessTest, LogonRefreshTakesTheUrlsConfigurationOverForTheEngine)
+{
+    LoopbackHttpServer server;
+    server.Respond(200, kExchangeFile);
+    // The imported method is automatic detection: a discovery responder on loopback answers it.
+    int port = FreeLoopbackPort(SOCK_DGRAM);
+    StartProgram("\"" + ProgramFolder() + "\\xrresponder.exe\" --address 127.0.0.1 --port " + std::to_string(port)
+                 + " --seconds 20");
+    SetEnvironmentVariableA("FERROWIN_CLIENT_DETECT", ("127.0.0.1:" + std::to_string(port)).c_str());
+    SetNumber(XR_CLIENT_KEY, XR_VALUE_WIZARD_LAST_USED_IMPORT, 1);
+    SetString(XR_CLIENT_KEY, XR_VALUE_LAST_IMPORT_URL, "127.0.0.1:" + std::to_string(server.Port()) + "/client.cfg");
+    PROCESS_INFORMATION client = Start("startup");
+    ASSERT_TRUE(Ends(client));
+
+    EXPECT_EQ(std::string::npos, Journal().find("error")) << Journal();
+    EXPECT_EQ("1", Value(XR_CLIENT_KEY, XR_VALUE_USE_AUTHENTICATION));
+    EXPECT_EQ("1", Value(XR_CLIENT_KEY, XR_VALUE_PROXY_METHOD));
+    EXPECT_EQ("corp.example ", Value(XR_CLIENT_KEY, XR_VALUE_LOCAL_DNS_DOMAINS));
+    EXPECT_NE(std::string::npos, Read(ConfigFile()).find("socks5 - - - - gateway.example:1080")) << Read(ConfigFile());
+    EXPECT_EQ(std::string::npos, Read(ConfigFile()).find("old.example"));
+    EXPECT_NE(std::string::npos, Read(ApplicationFile()).find("yes C:\\Tools\\browser.exe"));
+    // The imported method asks for detection, and the imported authentication switch reaches
+    // the plug-in registry in the same refresh.
+    EXPECT_EQ(0u, Value(XR_CLIENT_KEY, XR_VALUE_SERVER).find("127.0.0.1:")) << Journal();
+    EXPECT_EQ(1, ModuleEnabled());
+    SetEnvironmentVariableA("FERROWIN_CLIENT_DETECT", nullptr);
+}
+
+TEST_F(ClientProcessTest, FailedLogonImportLeavesEverythingAsItWas)
+{
+    LoopbackHttpServer server;
+    server.Respond(404, "gone");
+    SetNumber(XR_CLIENT_KEY, XR_VALUE_WIZARD_LAST_USED_IMPORT, 1);
+    SetString(XR_CLIENT_KEY, XR_VALUE_LAST_IMPORT_URL, server.Url("/client.cfg"));
+    SetNumber(XR_CLIENT_KEY, XR_VALUE_USE_AUTHENTICATION, 1);
+    std::string before = ClientKeySnapshot() + Read(ConfigFile()) + Read(ApplicationFile());
+
+    PROCESS_INFORMATION client = Start("startup");
+    ASSERT_TRUE(Ends(client));
+    EXPECT_NE(std::string::npos, Journal().find("error Ferrowin Client|The URL was not found.|")) << Journal();
+    EXPECT_EQ(before, ClientKeySnapshot() + Read(ConfigFile()) + Read(ApplicationFile()));
+    // The refresh went on with its next steps.
+    EXPECT_EQ(1, ModuleEnabled());
+}
+
+}
