@@ -157,7 +157,53 @@ LRESULT CALLBACK CGXGrid::ListProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     CGXGrid *self = static_cast<CGXGrid *>(GetPropA(hwnd, kGridProp));
     // Whoever asks the list view (its painting included) sees the rows as they are now.
     self->Flush();
+    if (message == WM_KEYDOWN && self->OnKey(static_cast<UINT>(wParam)))
+        return 0;
     return Unhooked(hwnd, self->listProc_, message, wParam, lParam);
+}
+
+bool CGXGrid::OnKey(UINT key)
+{
+    // The list view's own moves walk every row of a virtual list with full-row select (a tenth
+    // of a second and more among 10,000 rows); moving the current row from here costs a few
+    // milliseconds and keeps the same selection, focus, scrolling and change notifications.
+    int items = static_cast<int>(data_.size());
+    if (items == 0)
+        return false;
+    int focus = static_cast<int>(SendMessageA(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    int top = static_cast<int>(SendMessageA(list_, LVM_GETTOPINDEX, 0, 0));
+    int page = std::max(static_cast<int>(SendMessageA(list_, LVM_GETCOUNTPERPAGE, 0, 0)), 1);
+    int target;
+    switch (key) {
+    case VK_UP:
+        target = focus - 1;
+        break;
+    case VK_DOWN:
+        target = focus + 1;
+        break;
+    case VK_HOME:
+        target = 0;
+        break;
+    case VK_END:
+        target = items - 1;
+        break;
+    // A page key goes to the first or last row in view, and a page further from there.
+    case VK_PRIOR:
+        target = focus == top ? focus - page + 1 : top;
+        break;
+    case VK_NEXT:
+        target = focus == top + page - 1 ? focus + page - 1 : top + page - 1;
+        break;
+    default:
+        return false;
+    }
+    if (focus < 0)
+        target = key == VK_END ? items - 1 : 0;
+    target = std::min(std::max(target, 0), items - 1) + HeaderRowCount();
+    // At the first or last row the key changes nothing, as in the list view.
+    if (target != CurrentRow())
+        SetCurrentRow(target);
+    return true;
 }
 
 LRESULT CALLBACK CGXGrid::HeaderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

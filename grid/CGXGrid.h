@@ -78,6 +78,8 @@ private:
     WNDPROC Hook(HWND window, WNDPROC proc);
     static LRESULT Unhooked(HWND window, WNDPROC previous, UINT message, WPARAM wParam, LPARAM lParam);
     bool OnCreate(HWND hwnd);
+    // The row-moving keys of the list view, handled here; false for any other key.
+    bool OnKey(UINT key);
     LRESULT OnListNotify(NMHDR *header);
     void PaintHeader(HDC dc);
     // A change of rows or cells; the list view learns of it when it is next asked.

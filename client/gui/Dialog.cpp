@@ -50,6 +50,10 @@ INT_PTR Dialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     }
     case WM_CTLCOLORSTATIC:
         return SendMessageA(reinterpret_cast<HWND>(lParam), WM_REFLECT_CTLCOLORSTATIC, wParam, 0);
+    case WM_DRAWITEM: {
+        const DRAWITEMSTRUCT *draw = reinterpret_cast<DRAWITEMSTRUCT *>(lParam);
+        return draw->CtlType != ODT_MENU && SendMessageA(draw->hwndItem, WM_REFLECT_DRAWITEM, wParam, lParam);
+    }
     default:
         return FALSE;
     }

@@ -8,6 +8,9 @@
 // The parent asks a static control for its colours with this message before colouring it itself,
 // so that a control can draw itself (LinkLabel).
 const UINT WM_REFLECT_CTLCOLORSTATIC = WM_USER + 0x1c00 + WM_CTLCOLORSTATIC;
+// The parent hands an owner-drawn control's WM_DRAWITEM to the control (IconListControl), which
+// answers TRUE when it drew.
+const UINT WM_REFLECT_DRAWITEM = WM_USER + 0x1c00 + WM_DRAWITEM;
 
 class Dialog {
 public:

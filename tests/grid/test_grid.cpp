@@ -217,15 +217,43 @@ TEST_F(GridTest, MouseAndKeyboardSelectRowsAndTenThousandRowsScroll)
     Mouse(WM_LBUTTONUP, at);
     EXPECT_EQ(3, grid_->CurrentRow());
     SetFocus(grid_->List());
-    SendMessageA(grid_->List(), WM_KEYDOWN, VK_DOWN, 0);
-    EXPECT_EQ(4, grid_->CurrentRow());
-    SendMessageA(grid_->List(), WM_KEYDOWN, VK_END, 0);
-    EXPECT_EQ(last, grid_->CurrentRow());
-    EXPECT_GT(SendMessageA(grid_->List(), LVM_GETTOPINDEX, 0, 0), rows - 100);
+    // Each key moves the selected and focused row within the data rows and scrolls it into
+    // view; a page key goes to the last (first) row in view, then a page further.
+    int page = static_cast<int>(SendMessageA(grid_->List(), LVM_GETCOUNTPERPAGE, 0, 0));
+    ASSERT_GT(page, 2);
+    struct Key {
+        const char *what;
+        WPARAM key;
+        int row;
+    } keys[] = {
+        {"down", VK_DOWN, 4},
+        {"up", VK_UP, 3},
+        {"home", VK_HOME, 2},
+        {"up at the first data row", VK_UP, 2},
+        {"page down to the last row in view", VK_NEXT, 2 + page - 1},
+        {"page down again", VK_NEXT, 2 + 2 * (page - 1)},
+        {"page up to the first row in view", VK_PRIOR, 2 + page - 1},
+        {"down inside the view", VK_DOWN, 2 + page},
+        {"page down from inside the view", VK_NEXT, 2 + 2 * (page - 1)},
+        {"page up from inside the view", VK_PRIOR, 2 + page - 1},
+        {"page up again", VK_PRIOR, 2},
+        {"end", VK_END, last},
+        {"down at the last row", VK_DOWN, last},
+        {"page up from the end", VK_PRIOR, last - page + 1},
+    };
+    for (const Key &key : keys) {
+        SCOPED_TRACE(key.what);
+        SendMessageA(grid_->List(), WM_KEYDOWN, key.key, 0);
+        EXPECT_EQ(key.row, grid_->CurrentRow());
+        int item = key.row - grid_->HeaderRowCount();
+        EXPECT_EQ(item, SendMessageA(grid_->List(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+        int top = static_cast<int>(SendMessageA(grid_->List(), LVM_GETTOPINDEX, 0, 0));
+        EXPECT_LE(top, item);
+        EXPECT_LT(item, top + page);
+    }
 
     grid_->SetCurrentRow(2 + 5000);
     int top = static_cast<int>(SendMessageA(grid_->List(), LVM_GETTOPINDEX, 0, 0));
-    int page = static_cast<int>(SendMessageA(grid_->List(), LVM_GETCOUNTPERPAGE, 0, 0));
     EXPECT_LE(top, 5000);
     EXPECT_LT(5000, top + page);
     EXPECT_EQ("host5000", grid_->CellText(grid_->CurrentRow(), 1));
