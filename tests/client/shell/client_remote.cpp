@@ -8,6 +8,9 @@
 //   menuclose the open icon menu's "&Close", by its key
 //   closeabout  OK of the About box
 //   cancelwizard  Cancel of the setup wizard
+//   proxytab  the second tab (the proxy page of a set-up by hand)
+//   newroute  the proxy page's New button (opens "Proxy Properties")
+//   closeproperties  Cancel of "Proxy Properties"
 // Waits (bounded) for the sheet "Ferrowin Client Properties"; 0 when the message went out.
 #include <windows.h>
 #include <commctrl.h>
@@ -31,6 +34,10 @@ int main(int argc, char **argv)
         HWND wizard = FindWindowA(nullptr, "Ferrowin Client Setup Wizard");
         return wizard && PostMessageA(wizard, PSM_PRESSBUTTON, PSBTN_CANCEL, 0) ? 0 : 1;
     }
+    if (strcmp(argv[1], "closeproperties") == 0) {
+        HWND properties = FindWindowA(nullptr, "Proxy Properties");
+        return properties && PostMessageA(properties, WM_COMMAND, IDCANCEL, 0) ? 0 : 1;
+    }
     HWND sheet = nullptr;
     for (int tries = 0; tries < 300 && !sheet; tries++) {
         sheet = FindWindowA(nullptr, "Ferrowin Client Properties");
@@ -51,6 +58,10 @@ int main(int argc, char **argv)
         PostMessageA(sheet, WM_SYSCOMMAND, 16, 0);
     else if (strcmp(action, "ok") == 0)
         PostMessageA(sheet, WM_COMMAND, IDOK, 0);
+    else if (strcmp(action, "proxytab") == 0)
+        PostMessageA(sheet, PSM_SETCURSEL, 1, 0);
+    else if (strcmp(action, "newroute") == 0)
+        PostMessageA(reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)), WM_COMMAND, 1080, 0);
     else if (strcmp(action, "close") == 0)
         PostMessageA(sheet, WM_COMMAND, 32772, 0);
     else
