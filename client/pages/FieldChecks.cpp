@@ -1,5 +1,7 @@
 #include "FieldChecks.h"
 
+#include "ClientSettings.h"
+
 namespace {
 
 const size_t kMaxText = 255;
@@ -67,4 +69,16 @@ std::vector<std::string> SplitWords(const std::string &text)
         start = end;
     }
     return words;
+}
+
+std::string WriteFailure(int code)
+{
+    switch (code) {
+    case XR_SETTINGS_OPEN_FAILED:
+        return "The file can neither be opened nor created.";
+    case XR_SETTINGS_ADD_FAILED:
+        return "An entry cannot be written so that it reads back as it is; the log names it.";
+    default:
+        return "The file cannot be written: it may be read-only, or the disk full.";
+    }
 }

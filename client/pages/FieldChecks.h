@@ -20,4 +20,7 @@ bool IsDestination(const std::string &text);
 // dropped.
 std::vector<std::string> SplitWords(const std::string &text);
 
+// Why a settings file write failed (one of XR_SETTINGS_*), for the error dialog.
+std::string WriteFailure(int code);
+
 #endif

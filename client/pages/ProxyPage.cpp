@@ -58,18 +58,6 @@ std::string ServerText(const sockaddr_in &server)
     return text;
 }
 
-std::string WriteFailure(int code)
-{
-    switch (code) {
-    case XR_SETTINGS_OPEN_FAILED:
-        return "The file can neither be opened nor created.";
-    case XR_SETTINGS_ADD_FAILED:
-        return "A route cannot be written so that it reads back as it is; the log names it.";
-    default:
-        return "The file cannot be written: it may be read-only, or the disk full.";
-    }
-}
-
 }
 
 ProxyPage::ProxyPage(ClientSettings &settings) : SettingsPage(IDD_PROXY_PAGE, settings)

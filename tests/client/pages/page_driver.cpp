@@ -2,6 +2,26 @@
 
 #include <string.h>
 
+#include "PropertySheet.h"
+#include "modal_driver.h"
+
+INT_PTR ShowOnSheet(PropertyPage &page, const std::function<void(HWND sheet, HWND page)> &act, bool &acted)
+{
+    PropertySheet sheet("Page test");
+    sheet.AddPage(&page);
+    ModalDriver driver([&](HWND window) {
+        act(window, CurrentPage(window));
+        // A test that stopped half-way still ends its sheet; the sheet's loop notices its end at
+        // its next message.
+        if (IsWindow(window) && CurrentPage(window))
+            PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+        PostMessageA(window, WM_NULL, 0, 0);
+    });
+    INT_PTR result = sheet.DoModal();
+    acted = driver.Acted();
+    return result;
+}
+
 HWND CurrentPage(HWND sheet)
 {
     return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
@@ -122,18 +142,22 @@ int GridDataRows(HWND list)
     return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
 }
 
+std::string ListCell(HWND list, int row, int column)
+{
+    char text[300] = "";
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
 std::string GridRow(HWND list, int dataRow)
 {
     std::string row;
-    for (int column = 1; column <= 4; column++) {
-        char text[300] = "";
-        LVITEMA item = {};
-        item.iSubItem = column;
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        SendMessageA(list, LVM_GETITEMTEXTA, dataRow, reinterpret_cast<LPARAM>(&item));
-        row += (column > 1 ? "|" : "") + std::string(text);
-    }
+    for (int column = 1; column <= 4; column++)
+        row += (column > 1 ? "|" : "") + ListCell(list, dataRow, column);
     return row;
 }
 

@@ -6,7 +6,15 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <string>
+
+class PropertyPage;
+
+// Shows page alone on a modal sheet of the test's thread and runs act(sheet, page window) from
+// the driver thread; a sheet that act left open is cancelled. Returns the sheet's result; acted
+// tells whether act ran at all.
+INT_PTR ShowOnSheet(PropertyPage &page, const std::function<void(HWND sheet, HWND page)> &act, bool &acted);
 
 // The sheet's Apply button.
 const int kApplyButton = 0x3021;
@@ -32,6 +40,9 @@ bool WaitGone(HWND window);
 bool WaitDestroyed(HWND window);
 // Waits at most 20 s until the control's text contains part.
 bool WaitForText(HWND dialog, int id, const std::string &part);
+
+// A list view's cell, at most 299 characters.
+std::string ListCell(HWND list, int row, int column);
 
 // The grid of a page: its data rows (row 2 on), as the list view inside shows them.
 HWND GridList(HWND dialog, int gridId);

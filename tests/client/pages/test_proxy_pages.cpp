@@ -13,13 +13,11 @@
 #include <vector>
 
 #include "ClientSettings.h"
-#include "PropertySheet.h"
 #include "ProxyPage.h"
 #include "Seams.h"
 #include "SingleProxyPage.h"
 #include "detect_responder.h"
 #include "installed_client.h"
-#include "modal_driver.h"
 #include "page_driver.h"
 #include "pages_resource.h"
 #include "regnames.h"
@@ -97,19 +95,10 @@ protected:
     INT_PTR Show(std::function<void(HWND sheet, HWND page)> act)
     {
         settings_.Load();
-        PropertySheet sheet("Proxy test");
         Page page(settings_);
-        sheet.AddPage(&page);
-        ModalDriver driver([&](HWND window) {
-            act(window, CurrentPage(window));
-            // A test that stopped half-way still ends its sheet; the sheet's loop notices its end
-            // at its next message.
-            if (IsWindow(window) && CurrentPage(window))
-                PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-            PostMessageA(window, WM_NULL, 0, 0);
-        });
-        INT_PTR result = sheet.DoModal();
-        EXPECT_TRUE(driver.Acted());
+        bool acted = false;
+        INT_PTR result = ShowOnSheet(page, act, acted);
+        EXPECT_TRUE(acted);
         return result;
     }
 

@@ -227,9 +227,11 @@ TEST_F(ClientProcessTest, SetupInProgressOpensTheWizardOnTopUntilFinish)
     EXPECT_EQ("<missing>", Value(XR_RUNONCE_KEY, XR_VALUE_STARTUP));
     HWND splash = FindWindowA("FerrowinSplash", nullptr);
     EXPECT_EQ(nullptr, splash);
-    // The credential manager beside the program, whatever the current directory.
-    EXPECT_NE(std::string::npos, Journal().find("credential manager started " + bin_ + "\\xrcredmgr.exe"))
-        << Journal();
+    // The credential manager beside the program, whatever the current directory; it runs detached
+    // at idle priority, so its note may come after the wizard's window.
+    EXPECT_TRUE(WaitFor([&] {
+        return Journal().find("credential manager started " + bin_ + "\\xrcredmgr.exe") != std::string::npos;
+    })) << Journal();
     PostMessageA(wizard, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
     ASSERT_TRUE(Ends(cancelled));
     EXPECT_EQ("1", Value(XR_CLIENT_KEY, XR_VALUE_SETUP_IN_PROGRESS));
