@@ -16,25 +16,28 @@ const char *const kServerComponents[]
 
 // Enumeration hands the services out in portions when they do not fit one call.
 const int kMaxEnumRounds = 64;
+// Each call to the service manager is a round trip to another process: buffers sized for a
+// usual machine spare the calls that only learn the size needed (a larger answer is asked for
+// again with the size it needs).
+const DWORD kEnumBufferBytes = 64 * 1024;
+const DWORD kConfigBufferBytes = 8 * 1024;
 
 // Names of every Win32 service in any state, in the order the service manager gives them.
 bool ListServices(SC_HANDLE manager, std::vector<std::string> &names)
 {
-    DWORD needed = 0, count = 0, resume = 0;
-    if (EnumServicesStatusA(manager, SERVICE_WIN32, SERVICE_STATE_ALL, nullptr, 0, &needed, &count,
-                            &resume))
-        return true;
+    DWORD needed = kEnumBufferBytes, count = 0, resume = 0;
     for (int round = 0; round < kMaxEnumRounds; round++) {
-        if (GetLastError() != ERROR_MORE_DATA)
-            return false;
         std::vector<char> buffer(needed);
         auto *services = reinterpret_cast<ENUM_SERVICE_STATUSA *>(buffer.data());
-        BOOL done = EnumServicesStatusA(manager, SERVICE_WIN32, SERVICE_STATE_ALL, services, needed,
-                                        &needed, &count, &resume);
+        BOOL done = EnumServicesStatusA(manager, SERVICE_WIN32, SERVICE_STATE_ALL, services,
+                                        static_cast<DWORD>(buffer.size()), &needed, &count, &resume);
+        if (!done && GetLastError() != ERROR_MORE_DATA)
+            return false;
         for (DWORD i = 0; i < count; i++)
             names.push_back(services[i].lpServiceName);
         if (done)
             return true;
+        needed = needed > buffer.size() ? needed : static_cast<DWORD>(buffer.size());
     }
     return false;
 }
@@ -45,16 +48,17 @@ bool ServiceBinary(SC_HANDLE manager, const std::string &name, std::string &bina
     SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_QUERY_CONFIG);
     if (!service)
         return false;
+    std::vector<char> buffer(kConfigBufferBytes);
     DWORD needed = 0;
-    bool ok = false;
-    if (!QueryServiceConfigA(service, nullptr, 0, &needed)
-        && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
-        std::vector<char> buffer(needed);
-        auto *config = reinterpret_cast<QUERY_SERVICE_CONFIGA *>(buffer.data());
+    auto *config = reinterpret_cast<QUERY_SERVICE_CONFIGA *>(buffer.data());
+    bool ok = QueryServiceConfigA(service, config, static_cast<DWORD>(buffer.size()), &needed) != FALSE;
+    if (!ok && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        buffer.resize(needed);
+        config = reinterpret_cast<QUERY_SERVICE_CONFIGA *>(buffer.data());
         ok = QueryServiceConfigA(service, config, needed, &needed) != FALSE;
-        if (ok)
-            binary = config->lpBinaryPathName ? config->lpBinaryPathName : "";
     }
+    if (ok)
+        binary = config->lpBinaryPathName ? config->lpBinaryPathName : "";
     CloseServiceHandle(service);
     return ok;
 }

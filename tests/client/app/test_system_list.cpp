@@ -99,6 +99,45 @@ TEST_F(SystemList, ListsServiceExecutablesWithoutArgumentsAndLeavesOutOverlongPa
     }
 }
 
+// The services as the manager lists them, asked one by one: what the rebuild must come to.
+PathList ServicesInManagerOrder()
+{
+    PathList paths;
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE);
+    DWORD needed = 0, count = 0, resume = 0;
+    EnumServicesStatusA(manager, SERVICE_WIN32, SERVICE_STATE_ALL, nullptr, 0, &needed, &count, &resume);
+    std::vector<char> buffer(needed);
+    auto *services = reinterpret_cast<ENUM_SERVICE_STATUSA *>(buffer.data());
+    EnumServicesStatusA(manager, SERVICE_WIN32, SERVICE_STATE_ALL, services, needed, &needed, &count, &resume);
+    for (DWORD i = 0; i < count; i++) {
+        SC_HANDLE service = OpenServiceA(manager, services[i].lpServiceName, SERVICE_QUERY_CONFIG);
+        DWORD size = 0;
+        QueryServiceConfigA(service, nullptr, 0, &size);
+        std::vector<char> config(size);
+        if (QueryServiceConfigA(service, reinterpret_cast<QUERY_SERVICE_CONFIGA *>(config.data()), size, &size)) {
+            std::string path = StripServiceArguments(
+                reinterpret_cast<QUERY_SERVICE_CONFIGA *>(config.data())->lpBinaryPathName);
+            if (!path.empty() && path.size() <= 255)
+                paths.push_back(path);
+        }
+        CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
+    return paths;
+}
+
+// A configuration larger than the usual query buffer is still read, and the services keep the
+// manager's order.
+TEST_F(SystemList, ListsEveryServiceInTheManagersOrder)
+{
+    AddService("FerrowinTest1Huge", "C:\\huge.exe -k " + std::string(9000, 'a'));
+    AddService("FerrowinTest2Spaced", "C:\\Program Files\\Ferrowin Test\\svc.exe -k netsvcs");
+    PathList expected = ServicesInManagerOrder();
+    ASSERT_TRUE(Contains(expected, "C:\\huge.exe"));
+    ASSERT_TRUE(Contains(expected, "C:\\Program Files\\Ferrowin Test\\svc.exe"));
+    EXPECT_EQ(expected, Rebuilt());
+}
+
 TEST_F(SystemList, ServerProductComponentsFollowTheServices)
 {
     SetString(HKEY_LOCAL_MACHINE, XR_SERVER_KEY, XR_VALUE_INSTALLATION_DIRECTORY,

@@ -17,6 +17,7 @@
 #include "installed_client.h"
 #include "regnames.h"
 #include "test_tools.h"
+#include "tls_server.h"
 #include "xrplugin_host.h"
 
 namespace {
@@ -330,6 +331,24 @@ TEST_F(ClientProcessTest, LogonRefreshTakesTheUrlsConfigurationOverForTheEngine)
     EXPECT_EQ(0u, Value(XR_CLIENT_KEY, XR_VALUE_SERVER).find("127.0.0.1:")) << Journal();
     EXPECT_EQ(1, ModuleEnabled());
     SetEnvironmentVariableA("FERROWIN_CLIENT_DETECT", nullptr);
+}
+
+// A configuration fetched over TLS from a server whose root the prefix trusts, checks left on.
+TEST_F(ClientProcessTest, LogonRefreshImportsOverHttpsFromATrustedServer)
+{
+    Write("exchange.cfg", kExchangeFile);
+    LoopbackTlsServer server(dir_, LoopbackTlsServer::Certificate::FromTestRoot);
+    ASSERT_TRUE(server.Ready());
+    ASSERT_TRUE(server.Trust());
+    SetNumber(XR_CLIENT_KEY, XR_VALUE_WIZARD_LAST_USED_IMPORT, 1);
+    SetString(XR_CLIENT_KEY, XR_VALUE_LAST_IMPORT_URL, server.Url("exchange.cfg"));
+
+    PROCESS_INFORMATION client = Start("startup");
+    ASSERT_TRUE(Ends(client));
+    EXPECT_EQ(std::string::npos, Journal().find("error")) << Journal();
+    EXPECT_EQ("corp.example ", Value(XR_CLIENT_KEY, XR_VALUE_LOCAL_DNS_DOMAINS));
+    EXPECT_NE(std::string::npos, Read(ConfigFile()).find("socks5 - - - - gateway.example:1080")) << Read(ConfigFile());
+    EXPECT_NE(std::string::npos, Read(ApplicationFile()).find("yes C:\\Tools\\browser.exe"));
 }
 
 TEST_F(ClientProcessTest, FailedLogonImportLeavesEverythingAsItWas)

@@ -13,8 +13,9 @@
 #include "Seams.h"
 #include "http_server.h"
 #include "installed_client.h"
+#include "nt/regutil.h"
 #include "regnames.h"
-#include "test_tools.h"
+#include "tls_server.h"
 #include "xrimpl.h"
 
 namespace {
@@ -258,61 +259,52 @@ TEST_F(ConfigExchangeTest, ExportCarriesTheSwitchesToAnotherMachine)
     EXPECT_TRUE(g_shown.empty());
 }
 
-}
-
-namespace {
-
-// Starts a program of the machine (Wine gives no handle to wait on), its life bounded by
-// timeout(1), in folder, detached from the test's output.
-bool StartUnix(const std::string &command, const std::string &folder)
+// Without the client key there is no installation to import into or export from: each says so,
+// and nothing changes.
+TEST_F(ConfigExchangeTest, MissingClientKeyStopsImportAndExport)
 {
-    std::string line = "/bin/sh -c \"exec /usr/bin/timeout 15 " + command + " </dev/null >/dev/null 2>&1\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup, &process))
-        return false;
-    if (process.hProcess)
-        CloseHandle(process.hProcess);
-    if (process.hThread)
-        CloseHandle(process.hThread);
-    return true;
+    std::string exchange = Write("exchange.cfg", kExchangeFile);
+    std::string before = Read(ConfigFile()) + Read(ApplicationFile()) + Settings();
+    ASSERT_EQ(0, XrRegDeleteTree(HKEY_LOCAL_MACHINE, XR_CLIENT_KEY, nullptr));
+
+    EXPECT_FALSE(ImportFromFile(settings_, exchange.c_str()));
+    EXPECT_FALSE(ExportToFile(settings_, Path("export.cfg").c_str()));
+    std::vector<std::string> expected
+        = {"Ferrowin Client|Could not retrieve path to application list file.|The program was not installed correctly.",
+           "Ferrowin Client|Could not get path for application list file.|The program was not installed correctly."};
+    EXPECT_EQ(expected, g_shown);
+    EXPECT_EQ(before, Read(ConfigFile()) + Read(ApplicationFile()) + Settings());
+    EXPECT_EQ("<missing>", Value(XR_CLIENT_KEY, XR_VALUE_USE_AUTHENTICATION));
 }
 
-template <typename Condition> bool Eventually(Condition condition)
+// An entry that the file format cannot hold (a path that begins with a blank would read back
+// without it) is reported; the export goes on with the next section.
+TEST_F(ConfigExchangeTest, ExportReportsAnEntryItCannotAdd)
 {
-    for (int tries = 0; tries < 300; tries++) {
-        if (condition())
-            return true;
-        Sleep(50);
-    }
-    return false;
+    settings_.includeList = {"C:\\Tools\\first.exe", " C:\\Tools\\blank.exe"};
+    std::string exported = Path("export.cfg");
+    EXPECT_TRUE(ExportToFile(settings_, exported.c_str()));
+    EXPECT_EQ(std::vector<std::string>{"message Ferrowin Client|Save Failed!(InfoAdd)"}, g_shown);
+    std::string text = Read(exported);
+    EXPECT_NE(std::string::npos, text.find("yes C:\\Tools\\first.exe")) << text;
+    EXPECT_EQ(std::string::npos, text.find("blank.exe")) << text;
+    EXPECT_NE(std::string::npos, text.find("socks4 - - - - old.example:1080")) << text;
 }
 
-}
-
-// A TLS server on loopback (the machine's openssl) whose certificate nothing trusts: the https
-// URL is tried, with the certificate checks on, and refused with a clear cause.
+// A TLS server on loopback whose self-signed certificate nothing trusts: the https URL is tried,
+// with the certificate checks on, and refused with a clear cause.
 TEST_F(ConfigExchangeTest, HttpsImportRefusesAnUntrustedServer)
 {
     Write("exchange.cfg", kExchangeFile);
-    ASSERT_TRUE(StartUnix("/usr/bin/openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=localhost "
-                          "-addext subjectAltName=DNS:localhost -keyout key.pem -out cert.pem",
-                          dir_));
-    ASSERT_TRUE(Eventually([&] { return Read(Path("cert.pem")).find("END CERTIFICATE") != std::string::npos; }));
-    int port = FreeLoopbackPort(SOCK_STREAM);
-    ASSERT_TRUE(StartUnix("/usr/bin/openssl s_server -quiet -WWW -accept 127.0.0.1:" + std::to_string(port)
-                          + " -cert cert.pem -key key.pem", dir_));
-    std::string url = "https://localhost:" + std::to_string(port) + "/exchange.cfg";
+    LoopbackTlsServer server(dir_, LoopbackTlsServer::Certificate::SelfSigned);
+    ASSERT_TRUE(server.Ready());
     std::string before = State();
-    // The server needs a moment to listen; until then the connection is refused.
-    ASSERT_TRUE(Eventually([&] {
-        g_shown.clear();
-        return !ImportUrlWithPrefix(settings_, url.c_str()) && g_shown.size() == 1
-               && g_shown[0].find("Error: ( 12029 )") == std::string::npos;
-    }));
+    EXPECT_FALSE(ImportUrlWithPrefix(settings_, server.Url("exchange.cfg").c_str()));
+    ASSERT_EQ(1u, g_shown.size());
     EXPECT_EQ("Ferrowin Client|Could not find configuration file on web server.|The web server's certificate is "
               "not trusted. Error: ( 12045 ) ",
               g_shown[0]);
     EXPECT_EQ(before, State());
+}
+
 }
