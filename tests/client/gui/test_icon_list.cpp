@@ -15,6 +15,7 @@
 #include "ApplicationIcons.h"
 #include "Dialog.h"
 #include "IconListControl.h"
+#include "make_shortcut.h"
 #include "icon_list_test_resource.h"
 
 namespace {
@@ -126,22 +127,6 @@ protected:
         if (file != INVALID_HANDLE_VALUE)
             CloseHandle(file);
         return bytes;
-    }
-
-    // A shortcut file made as the shell makes one.
-    void MakeShortcut(const std::string &shortcut, const std::string &target)
-    {
-        IShellLinkA *link = nullptr;
-        ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                               reinterpret_cast<void **>(&link))));
-        EXPECT_TRUE(SUCCEEDED(link->SetPath(target.c_str())));
-        IPersistFile *file = nullptr;
-        EXPECT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&file))));
-        WCHAR wide[MAX_PATH] = L"";
-        MultiByteToWideChar(CP_ACP, 0, shortcut.c_str(), -1, wide, MAX_PATH);
-        EXPECT_TRUE(SUCCEEDED(file->Save(wide, TRUE)));
-        file->Release();
-        link->Release();
     }
 
     std::string folder_;

@@ -18,6 +18,7 @@
 #include "ClientSettings.h"
 #include "Seams.h"
 #include "installed_client.h"
+#include "make_shortcut.h"
 #include "page_driver.h"
 #include "pages_resource.h"
 #include "regnames.h"
@@ -154,21 +155,6 @@ protected:
     {
         std::string bytes = Read(ApplicationFile());
         return bytes.substr(0, bytes.find("sys "));
-    }
-
-    void MakeShortcut(const std::string &shortcut, const std::string &target)
-    {
-        IShellLinkA *link = nullptr;
-        ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                               reinterpret_cast<void **>(&link))));
-        EXPECT_TRUE(SUCCEEDED(link->SetPath(target.c_str())));
-        IPersistFile *file = nullptr;
-        EXPECT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&file))));
-        WCHAR wide[MAX_PATH] = L"";
-        MultiByteToWideChar(CP_ACP, 0, shortcut.c_str(), -1, wide, MAX_PATH);
-        EXPECT_TRUE(SUCCEEDED(file->Save(wide, TRUE)));
-        file->Release();
-        link->Release();
     }
 
     ClientSettings settings_;
