@@ -3,7 +3,7 @@
 # only the loopback interface up, so that the subnet broadcast (127.0.0.255 there) never leaves
 # the namespace. Wine's sockets live in the wineserver, so the namespace gets a wineserver of its
 # own: a light clone of the project's prefix in a temporary directory.
-#   detect_netns.sh TEST_EXE SOURCE_DIR
+#   detect_netns.sh TEST_EXE SOURCE_DIR [GTEST_FILTER]   (filter: DetectBroadcast.* unless given)
 # Exits 77 (skipped) when network namespaces are not permitted here.
 set -euo pipefail
 
@@ -19,6 +19,7 @@ if [ "${1:-}" != --inside-namespace ]; then
 fi
 test_exe=$2
 source_dir=$3
+filter=${4:-DetectBroadcast.*}
 
 ip link set lo up
 source "$source_dir/scripts/winenv"
@@ -44,4 +45,4 @@ ln -s / "$prefix/dosdevices/z:"
 
 export WINEPREFIX=$prefix FERROWIN_DETECT_NETNS=1
 wineserver -p
-"$WINE" "$test_exe" --gtest_filter='DetectBroadcast.*' </dev/null
+"$WINE" "$test_exe" --gtest_filter="$filter" </dev/null

@@ -8,6 +8,8 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -445,5 +447,36 @@ TEST_P(SingleProxyPageTest, ShowsTheDefaultRouteAndRebuildsTheListOnlyWhenChange
 
 INSTANTIATE_TEST_SUITE_P(Fields, SingleProxyPageTest, ::testing::ValuesIn(kSingleCases),
                          [](const ::testing::TestParamInfo<SingleCase> &info) { return info.param.name; });
+
+
+// Discovery as shipped, without the loopback seam: the request goes to the subnet's broadcast
+// address. Only inside the network namespace of detect_netns.sh, where that stays on this host.
+TEST_F(ProxyPageTest, BroadcastDiscoveryFindsTheServerOnTheSubnet)
+{
+    const char *inside = std::getenv("FERROWIN_DETECT_NETNS");
+    if (!inside || std::strcmp(inside, "1") != 0)
+        GTEST_SKIP() << "broadcasts only inside the network namespace of detect_netns.sh";
+    g_shellSeams.detect = saved_.detect;
+    DetectResponder responder;
+    ResponderOptions options;
+    options.address = "0.0.0.0";
+    options.port = 1080;
+    ASSERT_EQ(0, responder.Start(options));
+    std::string output;
+    Show([&](HWND sheet, HWND page) {
+        Choose(page, IDC_PROXY_METHOD, 1);
+        EXPECT_TRUE(WaitForText(page, IDC_PROXY_OUTPUT, "server(s)."));
+        output = TextOf(page, IDC_PROXY_OUTPUT);
+        Click(sheet, IDCANCEL);
+    });
+    EXPECT_NE(std::string::npos, output.find("Found 1 server(s).\r\nServer list:\r\n\r\n1   127.0.0.1:1080\r\n"))
+        << output;
+    // The request names the address it was sent to: the subnet's broadcast, not the responder.
+    std::vector<ResponderRequest> requests = responder.Requests();
+    ASSERT_EQ(1u, requests.size());
+    ASSERT_GE(requests[0].bytes.size(), 13u);
+    EXPECT_EQ(std::vector<unsigned char>({127, 0, 0, 255}),
+              std::vector<unsigned char>(requests[0].bytes.begin() + 9, requests[0].bytes.begin() + 13));
+}
 
 }
