@@ -11,16 +11,24 @@
 //   proxytab  the second tab (the proxy page of a set-up by hand)
 //   newroute  the proxy page's New button (opens "Proxy Properties")
 //   closeproperties  Cancel of "Proxy Properties"
+//   tab N     the sheet's tab N (from 0)
+//   command ID  a button of the current page, by its control id (decimal)
+//   cancel TITLE  Cancel of the dialog with this title
 // Waits (bounded) for the sheet "Ferrowin Client Properties"; 0 when the message went out.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 int main(int argc, char **argv)
 {
-    if (argc != 2)
+    if (argc == 3 && strcmp(argv[1], "cancel") == 0) {
+        HWND dialog = FindWindowA(nullptr, argv[2]);
+        return dialog && PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0) ? 0 : 1;
+    }
+    if (argc != 2 && !(argc == 3 && (strcmp(argv[1], "tab") == 0 || strcmp(argv[1], "command") == 0)))
         return 2;
     if (strcmp(argv[1], "closeabout") == 0) {
         HWND about = FindWindowA(nullptr, "About Ferrowin Client");
@@ -62,6 +70,11 @@ int main(int argc, char **argv)
         PostMessageA(sheet, PSM_SETCURSEL, 1, 0);
     else if (strcmp(action, "newroute") == 0)
         PostMessageA(reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)), WM_COMMAND, 1080, 0);
+    else if (strcmp(action, "tab") == 0)
+        PostMessageA(sheet, PSM_SETCURSEL, atoi(argv[2]), 0);
+    else if (strcmp(action, "command") == 0)
+        PostMessageA(reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)), WM_COMMAND,
+                     MAKEWPARAM(atoi(argv[2]), BN_CLICKED), 0);
     else if (strcmp(action, "close") == 0)
         PostMessageA(sheet, WM_COMMAND, 32772, 0);
     else
