@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <process.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
@@ -375,4 +376,9 @@ unsigned __stdcall WorkerThread(void *arg)
             SetEvent(done);
         return unsigned(-1);
     }
+}
+
+void DetectServerText(const struct sockaddr_in *server, char *text, size_t size)
+{
+    snprintf(text, size, "%s:%d", inet_ntoa(server->sin_addr), ntohs(server->sin_port));
 }

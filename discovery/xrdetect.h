@@ -87,6 +87,9 @@ int CancelSocksDetect(uint32_t port);
 DWORD WaitWithMessagePump(DWORD count, const HANDLE *handles);
 /* The packet's form of a socket address. */
 void DetectSetInAddr(DetectInAddr *to, const struct sockaddr_in *from);
+
+/* A found server as the registry value "Server" and the outputs show it: "a.b.c.d:port". */
+void DetectServerText(const struct sockaddr_in *server, char *text, size_t size);
 /* Thread procedure for _beginthreadex; ends with 0 when a server was stored, else -1. */
 unsigned __stdcall WorkerThread(void *context);
 

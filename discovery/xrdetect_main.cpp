@@ -123,15 +123,10 @@ int ParseArguments(int argc, char **argv, Options *options)
     return 0;
 }
 
-void FormatServer(const sockaddr_in &server, char *text, size_t size)
-{
-    snprintf(text, size, "%s:%d", inet_ntoa(server.sin_addr), ntohs(server.sin_port));
-}
-
 int StoreServer(const sockaddr_in &server)
 {
     char text[32];
-    FormatServer(server, text, sizeof text);
+    DetectServerText(&server, text, sizeof text);
     HKEY key = nullptr;
     int status = XrRegWrite(&key, HKEY_LOCAL_MACHINE, XR_CLIENT_KEY, XR_VALUE_SERVER, REG_SZ, text,
                             DWORD(strlen(text) + 1), *XrLogProcessHandle());
@@ -179,7 +174,7 @@ int Discover(const Options &options)
     printf("Server list:\n\n");
     for (int i = 0; i < result.count; i++) {
         char text[32];
-        FormatServer(result.servers[i].in, text, sizeof text);
+        DetectServerText(&result.servers[i].in, text, sizeof text);
         printf("%d   %s\n", i + 1, text);
     }
     printf("\nEnd server list.\n");

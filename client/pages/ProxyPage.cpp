@@ -54,7 +54,7 @@ struct DetectRun {
 std::string ServerText(const sockaddr_in &server)
 {
     char text[32];
-    snprintf(text, sizeof text, "%s:%d", inet_ntoa(server.sin_addr), ntohs(server.sin_port));
+    DetectServerText(&server, text, sizeof text);
     return text;
 }
 

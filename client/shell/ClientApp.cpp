@@ -151,9 +151,8 @@ void ClientApp::DetectAtStartup()
         if (done)
             WaitForSingleObject(done, kDetectWorkerWaitMs);
         if (result.count > 0) {
-            const sockaddr_in &server = result.servers[0].in;
             char text[32];
-            snprintf(text, sizeof text, "%s:%d", inet_ntoa(server.sin_addr), ntohs(server.sin_port));
+            DetectServerText(&result.servers[0].in, text, sizeof text);
             RegistryKey key;
             if (key.Open(HKEY_LOCAL_MACHINE, XR_CLIENT_KEY))
                 key.WriteString(XR_VALUE_SERVER, text);
