@@ -21,8 +21,12 @@ bool ImageButtonBar::Create(HWND dialog, int placeholderId, int bitmapId, int im
                             int count)
 {
     HWND placeholder = GetDlgItem(dialog, placeholderId);
-    if (hwnd_ || !placeholder)
+    if ((hwnd_ && IsWindow(hwnd_)) || !placeholder)
         return false;
+    // The old bar went with its dialog (a page made again): start afresh.
+    if (images_)
+        ImageList_Destroy(images_);
+    hwnd_ = nullptr;
     images_ = ImageList_LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(bitmapId), imageSize, 0, kTransparent,
                                    IMAGE_BITMAP, LR_CREATEDIBSECTION);
     if (!images_)

@@ -22,7 +22,8 @@ public:
     ImageButtonBar &operator=(const ImageButtonBar &) = delete;
 
     // Replaces the dialog's control placeholderId by the bar, at its place, with its id and its
-    // visibility. False when the placeholder or the bitmap is missing or the bar exists already.
+    // visibility. False when the placeholder or the bitmap is missing or the bar's window exists
+    // already; once that window is gone with its dialog, the bar can be made again.
     bool Create(HWND dialog, int placeholderId, int bitmapId, int imageSize, const ImageButton *buttons, int count);
     HWND Handle() const { return hwnd_; }
     void Enable(int command, bool enabled);

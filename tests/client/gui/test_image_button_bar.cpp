@@ -141,4 +141,12 @@ TEST(ImageButtonBarTest, PlaceholdersBecomeBarsOfImageButtonsWithTipsThatSendThe
     ImageButtonBar missing;
     EXPECT_FALSE(missing.Create(dialog, 999, IDB_ROUTE_BUTTONS, 18, kRouteButtons, 5));
     DestroyWindow(dialog);
+
+    // A page's window is made again when the sheet rebuilds its pages: its bar comes back.
+    dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_BAR_HOST), nullptr, HostProc, 0);
+    ASSERT_NE(nullptr, dialog);
+    ASSERT_TRUE(bars[0].Create(dialog, IDC_ROUTE_BAR, IDB_ROUTE_BUTTONS, 18, kRouteButtons, 5));
+    EXPECT_EQ(GetDlgItem(dialog, IDC_ROUTE_BAR), bars[0].Handle());
+    EXPECT_EQ(5, SendMessageA(bars[0].Handle(), TB_BUTTONCOUNT, 0, 0));
+    DestroyWindow(dialog);
 }
