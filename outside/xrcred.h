@@ -23,6 +23,7 @@
  *  - XRCRED_FAIL (environment): when it contains "init", XrCC_Init fails; when it contains
  *    "open", XrCC_Open fails. Both return -1.
  *  - XrCCSetDialogHook: answers XrCCDialog2 without a window.
+ *  - XrCCSetEnumHook: answers XrCC_EnumIds instead of the stored entries.
  * Both variables are read at every call.
  *
  * Every call is safe from any thread. Results: 0 success, -1 failure, unless said otherwise. */
@@ -138,6 +139,12 @@ XRCRED_API int __cdecl XrCCDialog(void *description);
  * values and returns the dialog's result. Null shows the window again. */
 typedef int(__cdecl *XrCCDialogHook)(XrCCDialogDesc *description);
 XRCRED_API void __cdecl XrCCSetDialogHook(XrCCDialogHook hook);
+
+/* A hook answers XrCC_EnumIds of an open method instead of the stored entries, as a cache
+ * whose entries change between two calls, or whose texts fill their fields, would: it gets the
+ * call's arguments and returns its result. Null answers from the entries again. */
+typedef int(__cdecl *XrCCEnumHook)(const XrCCMethod *method, XrCCId *records, int size);
+XRCRED_API void __cdecl XrCCSetEnumHook(XrCCEnumHook hook);
 
 /* The calls as plug-in modules receive them through the host services. */
 typedef int(__cdecl *XrCCOpenFn)(const XrCCMethod *method);             /* service 8 */

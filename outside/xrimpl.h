@@ -34,7 +34,8 @@ extern "C" {
 #define XR_RPC_MSG_CANCEL "RPC_CANCEL"
 #define XR_RPC_MSG_READ "RPC_READ"
 
-/* Command codes of XrRpcCommand. */
+/* Command codes of XrRpcCommand. A ping or traceroute whose destination cannot be resolved
+ * or never answers fails: its last read, after all output, answers status 1. */
 #define XR_RPC_PING 1
 #define XR_RPC_TRACEROUTE 2
 #define XR_RPC_READ 4
@@ -109,6 +110,12 @@ XRIMPL_API void __cdecl XrRpcClose(XrRpcHandle handle);
  * (default 1000), and useTcp 1 to probe with TCP connects instead of ICMP echoes, as the
  * stand-in does by itself when ICMP is not available. Applies to commands started later. */
 XRIMPL_API void __cdecl XrImplSetProbePlan(int echoCount, int intervalMs, int useTcp);
+
+/* Test hook: the output's lines end with lineEnd (default "\n"; at most two characters) and one
+ * read delivers at most pieceMax characters (default and at most XR_RPC_PIECE_MAX), as from a
+ * server that ends its lines otherwise and sends smaller pieces. Applies to connections opened
+ * later. */
+XRIMPL_API void __cdecl XrImplSetOutputShape(const char *lineEnd, int pieceMax);
 
 /* ---- Socksification of the calling process -------------------------------------------- */
 

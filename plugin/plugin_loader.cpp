@@ -167,23 +167,6 @@ void *XRPLUGIN_CALL LookupFull(int32_t service)
     }
 }
 
-int32_t BuiltinCode(const char *moduleName)
-{
-    static const struct {
-        const char *name;
-        int32_t code;
-    } kBuiltins[] = {
-        {"upwd", XR_PLUGIN_CODE_UPWD},
-        {"null", XR_PLUGIN_CODE_NULL},
-        {"ldap", XR_PLUGIN_CODE_LDAP},
-        {"windom", XR_PLUGIN_CODE_WINDOM},
-    };
-    for (const auto &builtin : kBuiltins)
-        if (strcmp(builtin.name, moduleName) == 0)
-            return builtin.code;
-    return XR_PLUGIN_CODE_OTHER;
-}
-
 const XrPlugInModuleDesc *FindDescriptor(const XrPlugInIdentRecord &ident, const char *name)
 {
     for (int32_t d = 0; d < ident.moduleCount; ++d)
@@ -221,7 +204,7 @@ void CheckOptions(const XrPlugInModule &module, const XrPlugInModuleDesc &desc, 
 /* Runs the module's initialization and takes its identifier and name. */
 int InitializeInstance(XrPlugInInstance &instance, XrPlugInOptionAccess &access)
 {
-    XrPlugInHost host = {BuiltinCode(instance.name),
+    XrPlugInHost host = {XrPlugInBuiltinCode(instance.name),
                          instance.type == XR_PLUGIN_AUTH ? LookupFull : LookupShort};
     memset(&instance.ops, 0, sizeof instance.ops);
     if (!instance.init || instance.init(&access, &host, &instance.ops) == -1) {
@@ -238,6 +221,23 @@ int InitializeInstance(XrPlugInInstance &instance, XrPlugInOptionAccess &access)
 }
 
 } // namespace
+
+int32_t XrPlugInBuiltinCode(const char *moduleName)
+{
+    static const struct {
+        const char *name;
+        int32_t code;
+    } kBuiltins[] = {
+        {"upwd", XR_PLUGIN_CODE_UPWD},
+        {"null", XR_PLUGIN_CODE_NULL},
+        {"ldap", XR_PLUGIN_CODE_LDAP},
+        {"windom", XR_PLUGIN_CODE_WINDOM},
+    };
+    for (const auto &builtin : kBuiltins)
+        if (strcmp(builtin.name, moduleName) == 0)
+            return builtin.code;
+    return XR_PLUGIN_CODE_OTHER;
+}
 
 int XRPLUGIN_CALL XrPlugInGetModule(int32_t type, int32_t identifier, XrPlugInInstance *out)
 {

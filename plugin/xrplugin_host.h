@@ -66,6 +66,10 @@ int XrPlugInLoad(int32_t sideMask, XrPlugInEntry *entries, int32_t count,
  * -1 at the first module that fails or whose identifier is taken. */
 int XrPlugInConfigure(XrPlugInInstance *instances, int32_t count, int32_t sideMask);
 
+/* The built-in code of a module name (XR_PLUGIN_CODE_*; exact comparison), which is also the
+ * type code of the credential cache's method identifier. */
+int32_t XrPlugInBuiltinCode(const char *moduleName);
+
 /* The process's allow-save flag (initially 1); host service 14 reports its negation. */
 void XrPlugInSetAllowSave(int allow);
 

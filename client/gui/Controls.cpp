@@ -36,6 +36,15 @@ void CtlSetText(HWND dialog, int id, const std::string &text)
     SetDlgItemTextA(dialog, id, text.c_str());
 }
 
+void CtlAppendText(HWND dialog, int id, const std::string &text)
+{
+    HWND box = GetDlgItem(dialog, id);
+    int length = GetWindowTextLengthA(box);
+    SendMessageA(box, EM_SETSEL, length, length);
+    SendMessageA(box, EM_REPLACESEL, FALSE, TextParam(text));
+    SendMessageA(box, EM_SCROLLCARET, 0, 0);
+}
+
 bool CtlIsChecked(HWND dialog, int id)
 {
     return IsDlgButtonChecked(dialog, id) == BST_CHECKED;

@@ -10,6 +10,8 @@
 std::string WindowString(HWND window);
 std::string CtlGetText(HWND dialog, int id);
 void CtlSetText(HWND dialog, int id, const std::string &text);
+// Appends to the end of a text box and scrolls to it.
+void CtlAppendText(HWND dialog, int id, const std::string &text);
 bool CtlIsChecked(HWND dialog, int id);
 void CtlSetCheck(HWND dialog, int id, bool checked);
 void CtlEnable(HWND dialog, int id, bool enabled);

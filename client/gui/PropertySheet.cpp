@@ -9,6 +9,9 @@ namespace {
 // its thread only.
 thread_local PropertySheet *creating = nullptr;
 
+// Posted to the sheet: drop the pages after the position in wParam if it is still current.
+const UINT WM_DROP_PAGES = RegisterWindowMessageA("FerrowinDropPages");
+
 }
 
 PropertySheet::PropertySheet(const char *caption, bool wizard) : caption_(caption), wizard_(wizard)
@@ -29,6 +32,37 @@ void PropertySheet::RemovePage(int index)
     if (hwnd_)
         SendMessageA(hwnd_, PSM_REMOVEPAGE, index, 0);
     pages_.erase(pages_.begin() + index);
+}
+
+void PropertySheet::KeepPages(int count)
+{
+    while (PageCount() > count)
+        RemovePage(count);
+}
+
+void PropertySheet::SetNextPage(int position, PropertyPage *next)
+{
+    KeepPages(position + 1);
+    AddPage(next);
+}
+
+void PropertySheet::DropPagesAfter(int position)
+{
+    PostMessageA(hwnd_, WM_DROP_PAGES, position, 0);
+}
+
+bool PropertySheet::ApplyPage(int index)
+{
+    HWND page = reinterpret_cast<HWND>(SendMessageA(hwnd_, PSM_INDEXTOHWND, index, 0));
+    if (!page)
+        return true;
+    PSHNOTIFY notify = {};
+    notify.hdr.hwndFrom = hwnd_;
+    notify.hdr.idFrom = 0;
+    notify.hdr.code = PSN_APPLY;
+    SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_NOERROR);
+    SendMessageA(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notify));
+    return GetWindowLongPtrA(page, DWLP_MSGRESULT) == PSNRET_NOERROR;
 }
 
 int PropertySheet::ActiveIndex() const
@@ -70,6 +104,12 @@ LRESULT CALLBACK PropertySheet::SheetProc(HWND hwnd, UINT message, WPARAM wParam
     if (message == WM_NCDESTROY) {
         self->hwnd_ = nullptr;
         return SubclassDefault(hwnd, message, wParam, lParam);
+    }
+    if (message == WM_DROP_PAGES) {
+        int position = static_cast<int>(wParam);
+        if (self->ActiveIndex() == position)
+            self->KeepPages(position + 1);
+        return 0;
     }
     return self->WindowProc(message, wParam, lParam);
 }
@@ -114,8 +154,11 @@ INT_PTR PropertySheet::DoModal(HWND owner)
         SetActiveWindow(owner);
     }
     DestroyWindow(hwnd);
-    // PSM_GETRESULT gives 1 for a sheet that applied (OK or Finish), 0 for Cancel.
-    return result > 0 ? IDOK : IDCANCEL;
+    // PSM_GETRESULT gives 1 for a sheet that applied (OK or Finish), 0 for Cancel; a wizard has
+    // no OK.
+    if (result <= 0)
+        return IDCANCEL;
+    return wizard_ ? ID_WIZFINISH : IDOK;
 }
 
 bool PropertySheet::RunLoop()

@@ -13,6 +13,9 @@
 
 class PropertyPage;
 
+// What DoModal gives for a wizard that ended with Finish.
+const INT_PTR ID_WIZFINISH = 0x3025;
+
 class PropertySheet {
 public:
     explicit PropertySheet(const char *caption, bool wizard = false);
@@ -26,9 +29,20 @@ public:
     int PageCount() const { return static_cast<int>(pages_.size()); }
     PropertyPage *Page(int index) const { return pages_[index]; }
 
-    // IDOK after OK or Finish, else IDCANCEL: also when a quit message ended the loop (the
-    // message is posted again for the caller's loop) or the sheet could not be created.
+    // IDOK after OK, ID_WIZFINISH after a wizard's Finish, else IDCANCEL: also when a quit
+    // message ended the loop (the message is posted again for the caller's loop) or the sheet
+    // could not be created.
     INT_PTR DoModal(HWND owner = nullptr);
+
+    // Runs the page's Apply as the sheet's Apply button does; false when the page refused. A
+    // page that has no window yet has nothing to apply.
+    bool ApplyPage(int index);
+    // A wizard whose pages follow the user's choices. SetNextPage: the page after position
+    // becomes next, in place of every page that followed. DropPagesAfter: the pages after
+    // position go once the page there has become the current one (not while the sheet is still
+    // switching pages, as the page being left may be among them).
+    void SetNextPage(int position, PropertyPage *next);
+    void DropPagesAfter(int position);
 
     HWND Handle() const { return hwnd_; }
     int ActiveIndex() const;
@@ -51,11 +65,29 @@ private:
     static int CALLBACK SheetCallback(HWND hwnd, UINT message, LPARAM lParam);
     static LRESULT CALLBACK SheetProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     bool RunLoop();
+    void KeepPages(int count);
 
     std::string caption_;
     bool wizard_;
     std::vector<PropertyPage *> pages_;
     HWND hwnd_ = nullptr;
+};
+
+// A page's place in such a wizard; a page whose sheet is null is on an ordinary sheet.
+struct WizardStep {
+    PropertySheet *sheet = nullptr;
+    int position = 0;
+    // The page that Next leads to.
+    PropertyPage *next = nullptr;
+
+    bool InWizard() const { return sheet != nullptr; }
+    // The page became active: these buttons, and the pages after it go.
+    void Enter(DWORD buttons) const
+    {
+        sheet->SetWizardButtons(buttons);
+        sheet->DropPagesAfter(position);
+    }
+    void Next() const { sheet->SetNextPage(position, next); }
 };
 
 #endif

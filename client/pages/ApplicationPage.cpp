@@ -101,3 +101,18 @@ bool ApplicationPage::OnApply()
     SetModified(false);
     return true;
 }
+
+bool ApplicationPage::OnSetActive()
+{
+    if (wizard.InWizard()) {
+        EnableButtons();
+        wizard.Enter(PSWIZB_BACK | PSWIZB_NEXT);
+    }
+    return true;
+}
+
+LRESULT ApplicationPage::OnWizardNext()
+{
+    wizard.Next();
+    return 0;
+}

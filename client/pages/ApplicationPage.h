@@ -6,6 +6,7 @@
 
 #include <stdint.h>
 
+#include "PropertySheet.h"
 #include "RegistryBinding.h"
 #include "SettingsPage.h"
 
@@ -16,10 +17,15 @@ public:
     // The stored policy and lists into the page; nothing while there is no window.
     void Reload() override;
 
+    // Inside the setup wizard: its place there.
+    WizardStep wizard;
+
 protected:
     BOOL OnInitDialog() override;
     bool OnCommand(int id, int code, HWND control) override;
     bool OnApply() override;
+    bool OnSetActive() override;
+    LRESULT OnWizardNext() override;
 
 private:
     // The policy's list button is the one available.

@@ -101,6 +101,10 @@ BOOL ProxyPage::OnInitDialog()
     for (int column = 1; column < kColumns; column++)
         grid_->SetColumnWidth(column, width);
     Reload();
+    if (wizard.InWizard() && detectPending_ && Method() == kMethodAutomatic) {
+        detectPending_ = false;
+        PostMessageA(hwnd_, WM_USER_DISCOVER, 0, 0);
+    }
     return TRUE;
 }
 
@@ -344,9 +348,19 @@ std::vector<RouteEntry> ProxyPage::Harvest()
 
 bool ProxyPage::OnSetActive()
 {
+    if (wizard.InWizard()) {
+        wizard.Enter(PSWIZB_BACK | PSWIZB_NEXT);
+        return true;
+    }
     if (Method() == kMethodAutomatic)
         ShowStoredServer();
     return true;
+}
+
+LRESULT ProxyPage::OnWizardNext()
+{
+    wizard.Next();
+    return 0;
 }
 
 void ProxyPage::ShowStoredServer()
@@ -397,11 +411,7 @@ bool ProxyPage::OnApply()
 
 void ProxyPage::Output(const std::string &text)
 {
-    HWND box = Item(IDC_PROXY_OUTPUT);
-    int length = GetWindowTextLengthA(box);
-    SendMessageA(box, EM_SETSEL, length, length);
-    SendMessageA(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
-    SendMessageA(box, EM_SCROLLCARET, 0, 0);
+    CtlAppendText(hwnd_, IDC_PROXY_OUTPUT, text);
 }
 
 void ProxyPage::SetBusy(bool busy)

@@ -9,6 +9,7 @@
 
 #include "CGXGrid.h"
 #include "ImageButtonBar.h"
+#include "PropertySheet.h"
 #include "RegistryBinding.h"
 #include "SettingsPage.h"
 
@@ -21,6 +22,10 @@ public:
     // The stored method and the server list into the controls; nothing while there is no window.
     void Reload() override;
 
+    // Inside the setup wizard: its place there. The wizard starts one detection when the page
+    // first opens in automatic mode.
+    WizardStep wizard;
+
 protected:
     BOOL OnInitDialog() override;
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -28,6 +33,7 @@ protected:
     bool OnNotify(NMHDR *header, LRESULT &result) override;
     bool OnSetActive() override;
     bool OnApply() override;
+    LRESULT OnWizardNext() override;
 
 private:
     // What a row carries besides its cells: the route's kind and user list, which the grid does
@@ -71,6 +77,7 @@ private:
     bool busy_ = false;
     // The sheet's buttons as they were before the discovery disabled them.
     bool sheetButtons_[3] = {};
+    bool detectPending_ = true;
 };
 
 #endif

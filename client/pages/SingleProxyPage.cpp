@@ -24,8 +24,32 @@ SingleProxyPage::SingleProxyPage(ClientSettings &settings) : SettingsPage(IDD_SI
 
 BOOL SingleProxyPage::OnInitDialog()
 {
-    Reload();
+    if (wizard.InWizard() && !firstInit_)
+        bindings_.Exchange(kExchangeControls, hwnd_, false);
+    else
+        Reload();
+    firstInit_ = false;
     return TRUE;
+}
+
+bool SingleProxyPage::OnSetActive()
+{
+    if (wizard.InWizard())
+        wizard.Enter(PSWIZB_BACK | PSWIZB_NEXT);
+    return true;
+}
+
+LRESULT SingleProxyPage::OnWizardBack()
+{
+    bindings_.Exchange(kExchangeControls, hwnd_, true);
+    return 0;
+}
+
+LRESULT SingleProxyPage::OnWizardNext()
+{
+    bindings_.Exchange(kExchangeControls, hwnd_, true);
+    wizard.Next();
+    return 0;
 }
 
 void SingleProxyPage::Reload()

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "PropertySheet.h"
 #include "RegistryBinding.h"
 #include "SettingsPage.h"
 
@@ -14,10 +15,16 @@ public:
 
     void Reload() override;
 
+    // Inside the setup wizard: its place there. Coming back to the page keeps what was typed.
+    WizardStep wizard;
+
 protected:
     BOOL OnInitDialog() override;
     bool OnCommand(int id, int code, HWND control) override;
     bool OnApply() override;
+    bool OnSetActive() override;
+    LRESULT OnWizardBack() override;
+    LRESULT OnWizardNext() override;
 
 private:
     // The server list as this page shows it: the direct routes before the first SOCKS route, and
@@ -34,6 +41,7 @@ private:
     RegistryBinding *direct_;
     // The fields as loaded: routes the page does not show are replaced only when they changed.
     std::string loaded_;
+    bool firstInit_ = true;
 };
 
 #endif

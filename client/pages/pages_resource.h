@@ -53,4 +53,55 @@
 #define IDC_APP_REMOVE 1253
 #define IDC_APP_TEXT 1254
 
+/* General page: the configuration method with its URL or authentication choice, the switches and
+ * the button bar (Open, Save, Setup Wizard). */
+#define IDC_GENERAL_OPEN 1109
+#define IDC_GENERAL_SAVE 1110
+#define IDC_GENERAL_WIZARD 1111
+#define IDC_GENERAL_URL 1112
+#define IDC_GENERAL_TRAY 1113
+#define IDC_GENERAL_BAR 1119
+#define IDC_GENERAL_METHOD 1135
+#define IDC_GENERAL_HTTP 1139
+#define IDC_GENERAL_URL_LABEL 1140
+#define IDC_GENERAL_UPDATE 1141
+#define IDC_GENERAL_AUTH_TEXT 1145
+#define IDC_GENERAL_NO_AUTH 1146
+#define IDC_GENERAL_AUTH 1147
+#define IDC_GENERAL_PROXY 1159
+
+/* DNS page: the two domain lists and the resolution of other names (radio 0, 1, 2). */
+#define IDC_DNS_LOCAL 1221
+#define IDC_DNS_REMOTE 1222
+#define IDC_DNS_USE_LOCAL 1223
+#define IDC_DNS_TRY_LOCAL 1224
+#define IDC_DNS_USE_REMOTE 1225
+
+/* Credential page: the button bar's commands (New, Remove, Edit), the method list, the grid of
+ * cached credentials, the allow-save box and the line that tells of a cache that cannot be
+ * opened. */
+#define IDC_CREDENTIAL_NEW 1106
+#define IDC_CREDENTIAL_REMOVE 1107
+#define IDC_CREDENTIAL_EDIT 1108
+#define IDC_CREDENTIAL_BAR 1211
+#define IDC_CREDENTIAL_METHODS 1212
+#define IDC_CREDENTIAL_GRID 1213
+#define IDC_ALLOW_SAVE 1214
+#define IDC_CREDENTIAL_STATUS 1215
+
+/* Diagnostics page: the button bar's commands (Ping, Traceroute, Stop, Clear, Logging), the
+ * destination and the output box; the logging dialog that its Logging button opens. */
+#define IDC_TOOL_PING 1099
+#define IDC_TOOL_TRACEROUTE 1100
+#define IDC_TOOL_STOP 1101
+#define IDC_TOOL_CLEAR 1102
+#define IDC_TOOL_BAR 1103
+#define IDC_TOOL_DESTINATION 1104
+#define IDC_TOOL_OUTPUT 1105
+#define IDC_TOOL_LOGGING 1113
+#define IDD_LOGGING 1113
+#define IDC_LOG_PATH 1124
+#define IDC_LOG_BROWSE 1125
+#define IDC_LOG_ENABLE 1126
+
 #endif

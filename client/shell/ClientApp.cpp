@@ -11,6 +11,7 @@
 #include "ClientPropertySheet.h"
 #include "CommandLine.h"
 #include "ConfigExchange.h"
+#include "PlugInSwitch.h"
 #include "QVWizard.h"
 #include "RegistryKey.h"
 #include "Seams.h"
@@ -26,7 +27,6 @@ namespace {
 
 const UINT kSplashMs = 3000;
 const char kCredentialManager[] = "xrcredmgr.exe";
-const char kNullModule[] = "null";
 // The detection worker answers a cancel at once; this only bounds a worker that hangs.
 const DWORD kDetectWorkerWaitMs = 10000;
 
@@ -168,23 +168,7 @@ void ClientApp::ApplyAuthentication(DWORD useAuthentication)
     // The plug-in mutex serialises this with every other process's plug-in registry work.
     if (!pluginsOpen_)
         pluginsOpen_ = XrPlugInInit() == 0;
-    XrPlugInEntry *entries = nullptr;
-    int32_t count = 0;
-    if (XrPlugInList(XR_PLUGINS_KEY, XR_PLUGIN_CLIENT, &entries, &count) != 0) {
-        g_shellSeams.errorDialog("", "Read plug-in configuration information failed.",
-                                 "The program was not installed correctly.");
-        return;
-    }
-    for (int32_t i = 0; i < count; i++)
-        for (int32_t m = 0; m < entries[i].moduleCount; m++) {
-            XrPlugInModule &module = entries[i].modules[m];
-            if (strcmp(module.name, kNullModule) == 0)
-                continue;
-            module.enabled = useAuthentication != 0;
-            module.changed = 1;
-        }
-    XrPlugInSave(XR_PLUGINS_KEY, entries, count);
-    XrPlugInFreeList(entries, count);
+    ApplyAuthenticationToPlugIns(useAuthentication);
 }
 
 void ClientApp::RunPropertySheet()
@@ -226,7 +210,7 @@ void ClientApp::RunWizard(DWORD setupInProgress)
     QVWizard wizard(settings);
     wizard.setup = setupInProgress != 0;
     // After Cancel nothing is written, so that the next start shows the wizard again.
-    if (wizard.DoModal() != IDOK)
+    if (wizard.DoModal() != ID_WIZFINISH)
         return;
     WriteNumber(XR_VALUE_START_AS_WIZARD, 0);
     settings.SavePendingChanges();

@@ -12,6 +12,7 @@ namespace {
 
 const UINT WM_ICONNOTIFY = RegisterWindowMessageA(XR_MSG_ICONNOTIFY);
 const UINT WM_INITPAGES = RegisterWindowMessageA(XR_MSG_INITPAGES);
+const UINT WM_REMOVETRAYICON = RegisterWindowMessageA(XR_MSG_REMOVETRAYICON);
 const UINT WM_TASKBARCREATED = RegisterWindowMessageA(XR_MSG_TASKBAR_CREATED);
 
 const UINT kIconId = 100;
@@ -61,8 +62,11 @@ bool ClientPropertySheet::IsOn(const char *valueName) const
 void ClientPropertySheet::BuildPages()
 {
     int active = Handle() && PageCount() > 0 ? ActiveIndex() : 0;
-    for (int index = PageCount() - 1; index >= 0; index--)
+    for (int index = PageCount() - 1; index >= 0; index--) {
+        // A page added again starts without the refusal of its former window.
+        static_cast<SettingsPage *>(Page(index))->refusedApply = false;
         RemovePage(index);
+    }
     RefreshValues();
     AddPage(&general_);
     if (!IsOn(XR_VALUE_WIZARD_LAST_USED_IMPORT)) {
@@ -81,6 +85,7 @@ void ClientPropertySheet::BuildPages()
 void ClientPropertySheet::ReloadPages()
 {
     RefreshValues();
+    general_.Reload();
     bool single = !IsOn(XR_VALUE_PROXY_METHOD) && !IsOn(XR_VALUE_SUPPORT_MULTIPLE_SERVER);
     (single ? static_cast<SettingsPage &>(singleProxy_) : proxy_).Reload();
     application_.Reload();
@@ -142,10 +147,15 @@ bool ClientPropertySheet::ApplyAll()
         static_cast<SettingsPage *>(Page(index))->refusedApply = false;
     HWND apply = GetDlgItem(Handle(), kApplyButton);
     SendMessageA(Handle(), WM_COMMAND, MAKEWPARAM(kApplyButton, BN_CLICKED), reinterpret_cast<LPARAM>(apply));
+    return !PageRefused();
+}
+
+bool ClientPropertySheet::PageRefused() const
+{
     for (int index = 0; index < PageCount(); index++)
         if (static_cast<SettingsPage *>(Page(index))->refusedApply)
-            return false;
-    return true;
+            return true;
+    return false;
 }
 
 bool ClientPropertySheet::HideInstead(bool apply)
@@ -216,8 +226,16 @@ LRESULT ClientPropertySheet::WindowProc(UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     }
     if (message == WM_INITPAGES) {
-        BuildPages();
+        // A rebuild would throw away the edits of a page that refused the Apply.
+        if (wParam == XR_INITPAGES_AFTER_APPLY && PageRefused())
+            return 0;
+        if (wParam != XR_INITPAGES_RELOAD)
+            BuildPages();
         ReloadPages();
+        return 0;
+    }
+    if (message == WM_REMOVETRAYICON) {
+        RemoveTrayIcon();
         return 0;
     }
     if (message == WM_TASKBARCREATED) {

@@ -46,6 +46,8 @@ private:
     // OK, Cancel and the close command: true when the sheet went to the tray instead.
     bool HideInstead(bool apply);
     bool ApplyAll();
+    // Whether a page refused the last Apply it saw.
+    bool PageRefused() const;
     void ShowIconMenu();
     void ShowAbout();
     bool AddIcon();

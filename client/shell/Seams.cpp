@@ -103,6 +103,23 @@ uint32_t JournalDetect(DetectParams *params, DetectResult *result)
 ShellSeams g_shellSeams = {RealMessageBox, RealErrorDialog, RealFileDialog, RealNotifyIcon,
                            DetectSocksServer};
 
+bool ChooseFilePath(HWND owner, const char *filter, bool save, std::string &path)
+{
+    char chosen[MAX_PATH] = "";
+    OPENFILENAMEA dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filter;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = chosen;
+    dialog.nMaxFile = sizeof chosen;
+    dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+    if (!g_shellSeams.fileDialog(&dialog, save))
+        return false;
+    path = chosen;
+    return true;
+}
+
 void ShellSeamsFromEnvironment()
 {
     if (Environment("FERROWIN_CLIENT_JOURNAL").empty())

@@ -11,6 +11,8 @@
 
 #include <stdint.h>
 
+#include <string>
+
 #include "xrdetect.h"
 
 struct ShellSeams {
@@ -23,6 +25,11 @@ struct ShellSeams {
 };
 
 extern ShellSeams g_shellSeams;
+
+// The file chosen in the open-file dialog (save: the save-file dialog, which asks before
+// overwriting) through the seam; filter in the dialog's form, pairs of NUL-ended texts. False
+// when cancelled.
+bool ChooseFilePath(HWND owner, const char *filter, bool save, std::string &path);
 
 // When the environment variable FERROWIN_CLIENT_JOURNAL names a file, every seam appends one
 // line to it and answers without a window: message boxes with OK or Yes, error dialogs with OK,

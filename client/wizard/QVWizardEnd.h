@@ -2,23 +2,21 @@
 #ifndef CLIENT_WIZARD_QVWIZARDEND_H
 #define CLIENT_WIZARD_QVWIZARDEND_H
 
-#include "ClientSettings.h"
 #include "PropertyPage.h"
 #include "wizard_resource.h"
 
+class QVWizard;
+
 class QVWizardEnd : public PropertyPage {
 public:
-    explicit QVWizardEnd(ClientSettings &settings)
-        : PropertyPage(MAKEINTRESOURCEA(IDD_WIZARD_END)), settings_(settings)
-    {
-    }
+    explicit QVWizardEnd(QVWizard &wizard) : PropertyPage(MAKEINTRESOURCEA(IDD_WIZARD_END)), wizard_(wizard) {}
 
 protected:
     bool OnSetActive() override;
     bool OnWizardFinish() override;
 
 private:
-    ClientSettings &settings_;
+    QVWizard &wizard_;
 };
 
 #endif

@@ -42,6 +42,7 @@ struct Cache {
 };
 Cache g_cache;
 XrCCDialogHook g_dialogHook;
+XrCCEnumHook g_enumHook;
 
 template <size_t N> void Cut(char (&field)[N])
 {
@@ -354,7 +355,9 @@ int __cdecl XrCC_EnumIds(const XrCCMethod *method, XrCCId *records, int size)
 {
     Guard guard;
     Journal("XrCC_EnumIds %d", MethodCode(method));
-    return WithMethodKey(method, [&](HKEY key) { return EnumerateIds(key, records, size); });
+    return WithMethodKey(method, [&](HKEY key) {
+        return g_enumHook ? g_enumHook(method, records, size) : EnumerateIds(key, records, size);
+    });
 }
 
 int __cdecl XrCCGet(const XrCCMethod *method, const XrCCKey *key, XrCCCredential *out)
@@ -435,4 +438,10 @@ void __cdecl XrCCSetDialogHook(XrCCDialogHook hook)
 {
     Guard guard;
     g_dialogHook = hook;
+}
+
+void __cdecl XrCCSetEnumHook(XrCCEnumHook hook)
+{
+    Guard guard;
+    g_enumHook = hook;
 }

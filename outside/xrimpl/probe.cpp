@@ -180,8 +180,8 @@ void Emit(const XrProbeOutput *output, const char *format, ...)
     output->emit(output->context, line);
 }
 
-void Ping(Prober *prober, struct in_addr destination, const XrProbePlan *plan,
-          const XrProbeOutput *output)
+int Ping(Prober *prober, struct in_addr destination, const XrProbePlan *plan,
+         const XrProbeOutput *output)
 {
     char shown[16];
     Dotted(destination, shown);
@@ -222,16 +222,18 @@ void Ping(Prober *prober, struct in_addr destination, const XrProbePlan *plan,
          "\nPing statistics for %s:\n"
          "    Packets: Sent = %d, Received = %d, Lost = %d (%d%% loss)\n",
          shown, sent, received, sent - received, sent ? (sent - received) * 100 / sent : 0);
+    return received ? 0 : -1;
 }
 
-void Traceroute(Prober *prober, struct in_addr destination, const XrProbeOutput *output)
+int Traceroute(Prober *prober, struct in_addr destination, const XrProbeOutput *output)
 {
     char shown[16];
     Dotted(destination, shown);
     Emit(output, "Tracing route to %s over a maximum of %d hops:\n", shown, kMaxHops);
+    int result = -1;
     for (int hop = 1; hop <= kMaxHops; hop++) {
         if (output->pause(output->context, 0))
-            return;
+            return -1;
         Echo echo;
         SendEcho(prober, destination, hop, &echo);
         char from[16];
@@ -244,27 +246,29 @@ void Traceroute(Prober *prober, struct in_addr destination, const XrProbeOutput 
             Emit(output, "%3d  %s  Destination host unreachable.\n", hop, from);
         else
             Emit(output, "%3d  General failure.\n", hop);
-        if (echo.result != kHopExpired && echo.result != kTimedOut)
+        if (echo.result != kHopExpired && echo.result != kTimedOut) {
+            result = echo.result == kReply ? 0 : -1;
             break;
+        }
     }
     Emit(output, "Trace complete.\n");
+    return result;
 }
 
 } // namespace
 
-void XrProbeRun(int code, const char *destination, const XrProbePlan *plan,
-                const XrProbeOutput *output)
+int XrProbeRun(int code, const char *destination, const XrProbePlan *plan,
+               const XrProbeOutput *output)
 {
     struct in_addr address;
     if (Resolve(destination, &address) != 0) {
         Emit(output, "Cannot find destination %s.\n", destination);
-        return;
+        return -1;
     }
     Prober prober = {plan->useTcp ? INVALID_HANDLE_VALUE : IcmpCreateFile()};
-    if (code == XR_RPC_PING)
-        Ping(&prober, address, plan, output);
-    else
-        Traceroute(&prober, address, output);
+    int result = code == XR_RPC_PING ? Ping(&prober, address, plan, output)
+                                     : Traceroute(&prober, address, output);
     if (prober.icmp != INVALID_HANDLE_VALUE)
         IcmpCloseHandle(prober.icmp);
+    return result;
 }

@@ -18,8 +18,9 @@ typedef struct XrProbeOutput {
 } XrProbeOutput;
 
 // Runs XR_RPC_PING or XR_RPC_TRACEROUTE; a destination that cannot be resolved is reported in
-// the output.
-void XrProbeRun(int code, const char *destination, const XrProbePlan *plan,
-                const XrProbeOutput *output);
+// the output. 0 when the destination answered, -1 when it could not be resolved, never
+// answered, or the run was stopped first.
+int XrProbeRun(int code, const char *destination, const XrProbePlan *plan,
+               const XrProbeOutput *output);
 
 #endif

@@ -28,6 +28,12 @@ struct PendingRead {
 
 enum Phase { kIdle, kRequested, kRunning, kEnded };
 
+// What XrImplSetOutputShape sets: line ends and the longest piece of one read.
+struct OutputShape {
+    char lineEnd[3];
+    size_t pieceMax;
+};
+
 } // namespace
 
 struct XrRpcSession {
@@ -44,16 +50,19 @@ struct XrRpcSession {
     bool stopRequested = false; // by a cancel or the close
     bool cancelUnanswered = false;
     bool closing = false;
+    bool failed = false; // the command ended: its destination could not be resolved or never answered
+    OutputShape shape = {};
     std::string output; // produced and not read yet
     std::deque<PendingRead> reads;
 };
 
 namespace {
 
-std::mutex gLock; // the session list, the plan and the initialised flag
+std::mutex gLock; // the session list, the plan, the output shape and the initialised flag
 std::vector<XrRpcSession *> gSessions;
 bool gInitialised = false;
 XrProbePlan gPlan = {4, 1000, 0};
+OutputShape gShape = {"\n", XR_RPC_PIECE_MAX};
 
 void Post(const Notify &notify, int status)
 {
@@ -79,7 +88,7 @@ void ServeReads(XrRpcSession *s)
         PendingRead read = s->reads.front();
         s->reads.pop_front();
         if (s->output.empty()) {
-            Post(read.notify, XR_RPC_STATUS_DONE);
+            Post(read.notify, s->failed ? XR_RPC_STATUS_FAILED : XR_RPC_STATUS_DONE);
             continue;
         }
         size_t n = std::min(s->output.size(), read.size);
@@ -94,7 +103,12 @@ void EmitOutput(void *context, const char *text)
 {
     XrRpcSession *s = (XrRpcSession *)context;
     std::lock_guard<std::mutex> hold(s->lock);
-    s->output += text;
+    for (const char *c = text; *c; c++) {
+        if (*c == '\n')
+            s->output += s->shape.lineEnd;
+        else
+            s->output += *c;
+    }
     ServeReads(s);
 }
 
@@ -125,10 +139,12 @@ void Work(XrRpcSession *s)
                 s->phase = kRunning;
                 hold.unlock();
                 XrProbeOutput output = {s, EmitOutput, PauseOutput};
-                XrProbeRun(s->command, s->destination, &s->plan, &output);
+                int result = XrProbeRun(s->command, s->destination, &s->plan, &output);
                 hold.lock();
                 if (s->closing)
                     return;
+                // A stopped run has no verdict on the destination.
+                s->failed = result != 0 && !s->stopRequested;
             }
         }
         s->phase = kEnded;
@@ -168,8 +184,7 @@ int Accept(XrRpcSession *s, int code, const RpcRequest *request)
     case XR_RPC_READ:
         if (!request->result || request->resultSize <= 0)
             return -1;
-        s->reads.push_back({notify, request->result,
-                            std::min((size_t)request->resultSize, (size_t)XR_RPC_PIECE_MAX)});
+        s->reads.push_back({notify, request->result, std::min((size_t)request->resultSize, s->shape.pieceMax)});
         ServeReads(s);
         return 0;
     case XR_RPC_CANCEL:
@@ -231,6 +246,7 @@ XrRpcHandle __cdecl XrRpcOpen(const RpcRequest *request)
         return nullptr;
     XrRpcSession *s = new XrRpcSession;
     s->openNotify = {request->window, request->message};
+    s->shape = gShape;
     s->worker = std::thread(Work, s);
     gSessions.push_back(s);
     return s;
@@ -270,4 +286,11 @@ void __cdecl XrImplSetProbePlan(int echoCount, int intervalMs, int useTcp)
 {
     std::lock_guard<std::mutex> hold(gLock);
     gPlan = {echoCount, intervalMs, useTcp};
+}
+
+void __cdecl XrImplSetOutputShape(const char *lineEnd, int pieceMax)
+{
+    std::lock_guard<std::mutex> hold(gLock);
+    snprintf(gShape.lineEnd, sizeof gShape.lineEnd, "%s", lineEnd);
+    gShape.pieceMax = pieceMax > 0 && pieceMax < XR_RPC_PIECE_MAX ? (size_t)pieceMax : XR_RPC_PIECE_MAX;
 }

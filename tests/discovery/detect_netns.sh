@@ -26,22 +26,13 @@ source "$source_dir/scripts/winenv"
 keep_prefix=${WINEPREFIX:-}
 ferrowin_use "$(ferrowin_pe_arch "$test_exe")"
 base_prefix=${keep_prefix:-$WINEPREFIX}
-if [ ! -f "$base_prefix/system.reg" ]; then
-  echo "no Wine prefix at $base_prefix (run scripts/wineprefix)" >&2
-  exit 1
-fi
-
 prefix=$(mktemp -d /tmp/ferrowin-netns-prefix.XXXXXX)
 cleanup() {
   WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
   rm -rf "$prefix"
 }
 trap cleanup EXIT
-cp "$base_prefix"/{system.reg,user.reg,userdef.reg,.update-timestamp} "$prefix"/
-ln -s "$base_prefix/drive_c" "$prefix/drive_c"
-mkdir "$prefix/dosdevices"
-ln -s ../drive_c "$prefix/dosdevices/c:"
-ln -s / "$prefix/dosdevices/z:"
+ferrowin_clone_prefix "$base_prefix" "$prefix"
 
 export WINEPREFIX=$prefix FERROWIN_DETECT_NETNS=1
 wineserver -p

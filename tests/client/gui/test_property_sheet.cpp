@@ -185,7 +185,7 @@ TEST_F(PropertySheetTest, WizardGoesNextAndBackAndEndsWithFinish)
         wizard.SetWizardButtons(PSWIZB_BACK | PSWIZB_FINISH);
         SendMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
     });
-    EXPECT_EQ(IDOK, wizard.DoModal());
+    EXPECT_EQ(ID_WIZFINISH, wizard.DoModal());
     ASSERT_TRUE(driver.Acted());
     EXPECT_FALSE(backEnabled);
     EXPECT_EQ(1, indexAfterNext);

@@ -11,6 +11,7 @@
 //   proxytab  the second tab (the proxy page of a set-up by hand)
 //   newroute  the proxy page's New button (opens "Proxy Properties")
 //   closeproperties  Cancel of "Proxy Properties"
+//   pagetext ID TEXT  types TEXT into the current page's control ID (decimal)
 //   tab N     the sheet's tab N (from 0)
 //   command ID  a button of the current page, by its control id (decimal)
 //   cancel TITLE  Cancel of the dialog with this title
@@ -28,7 +29,8 @@ int main(int argc, char **argv)
         HWND dialog = FindWindowA(nullptr, argv[2]);
         return dialog && PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0) ? 0 : 1;
     }
-    if (argc != 2 && !(argc == 3 && (strcmp(argv[1], "tab") == 0 || strcmp(argv[1], "command") == 0)))
+    if (argc != 2 && !(argc == 3 && (strcmp(argv[1], "tab") == 0 || strcmp(argv[1], "command") == 0))
+        && !(argc == 4 && strcmp(argv[1], "pagetext") == 0))
         return 2;
     if (strcmp(argv[1], "closeabout") == 0) {
         HWND about = FindWindowA(nullptr, "About Ferrowin Client");
@@ -75,6 +77,9 @@ int main(int argc, char **argv)
     else if (strcmp(action, "command") == 0)
         PostMessageA(reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)), WM_COMMAND,
                      MAKEWPARAM(atoi(argv[2]), BN_CLICKED), 0);
+    else if (strcmp(action, "pagetext") == 0 && argc == 4)
+        SetDlgItemTextA(reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)), atoi(argv[2]),
+                        argv[3]);
     else if (strcmp(action, "close") == 0)
         PostMessageA(sheet, WM_COMMAND, 32772, 0);
     else

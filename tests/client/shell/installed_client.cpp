@@ -4,8 +4,11 @@
 #include <fstream>
 #include <sstream>
 
+#include <string.h>
+
 #include "nt/regutil.h"
 #include "regnames.h"
+#include "xrplugin_host.h"
 
 namespace {
 
@@ -122,4 +125,19 @@ std::string InstalledClientTest::ClientKeySnapshot()
     for (const char *name : kClientValues)
         snapshot += std::string(name) + "=" + Value(XR_CLIENT_KEY, name) + "\n";
     return snapshot;
+}
+
+int InstalledClientTest::ModuleEnabled(const char *name)
+{
+    XrPlugInEntry *entries = nullptr;
+    int32_t count = 0;
+    int enabled = -1;
+    if (XrPlugInList(XR_PLUGINS_KEY, XR_PLUGIN_CLIENT, &entries, &count) != 0)
+        return enabled;
+    for (int32_t i = 0; i < count; i++)
+        for (int32_t m = 0; m < entries[i].moduleCount; m++)
+            if (strcmp(entries[i].modules[m].name, name) == 0)
+                enabled = entries[i].modules[m].enabled;
+    XrPlugInFreeList(entries, count);
+    return enabled;
 }

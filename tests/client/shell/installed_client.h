@@ -31,6 +31,8 @@ protected:
     static std::string Value(const char *key, const char *name);
     // Every value of the client key as "name=value" lines, for before-and-after comparisons.
     static std::string ClientKeySnapshot();
+    // The enabled flag of the listed client module of that name, -1 when there is none.
+    static int ModuleEnabled(const char *name);
 
     std::string dir_;
 };

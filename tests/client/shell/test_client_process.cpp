@@ -145,21 +145,6 @@ protected:
         XrPlugInFreeList(entries, count);
     }
 
-    static int ModuleEnabled()
-    {
-        XrPlugInEntry *entries = nullptr;
-        int32_t count = 0;
-        int enabled = -1;
-        if (XrPlugInList(XR_PLUGINS_KEY, XR_PLUGIN_CLIENT, &entries, &count) != 0)
-            return enabled;
-        for (int32_t i = 0; i < count; i++)
-            for (int32_t m = 0; m < entries[i].moduleCount; m++)
-                if (strcmp(entries[i].modules[m].name, kModule) == 0)
-                    enabled = entries[i].modules[m].enabled;
-        XrPlugInFreeList(entries, count);
-        return enabled;
-    }
-
     void TrayRoundTrip(bool journal);
 
     std::string bin_;
@@ -174,7 +159,7 @@ TEST_P(StartupWordTest, WordSelectsTheLogonRefresh)
     PROCESS_INFORMATION client = Start(GetParam());
     ASSERT_TRUE(Ends(client));
     // The refresh rewrote the authentication modules' flags, and opened no credential cache.
-    EXPECT_EQ(1, ModuleEnabled());
+    EXPECT_EQ(1, ModuleEnabled(kModule));
     EXPECT_EQ(std::string::npos, Read(Path("xrcred.txt")).find("XrCC_Init"));
     EXPECT_EQ("<missing>", Journal());
 }
@@ -186,7 +171,7 @@ TEST_F(ClientProcessTest, OtherWordsGiveTheNormalStart)
     PROCESS_INFORMATION client = Start("/setup readme.txt");
     HWND sheet = WindowOf(client, kSheetCaption);
     ASSERT_NE(nullptr, sheet);
-    EXPECT_EQ(0, ModuleEnabled()); // no refresh
+    EXPECT_EQ(0, ModuleEnabled(kModule)); // no refresh
     PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(Ends(client));
 }
@@ -204,7 +189,7 @@ TEST_F(ClientProcessTest, SecondStartRestoresTheFirstSheetAndEnds)
     PROCESS_INFORMATION second = Start("startup");
     ASSERT_TRUE(Ends(second));
     EXPECT_TRUE(WaitFor([&] { return !IsIconic(sheet); }));
-    EXPECT_EQ(0, ModuleEnabled());
+    EXPECT_EQ(0, ModuleEnabled(kModule));
 
     PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(Ends(first));
@@ -241,11 +226,17 @@ TEST_F(ClientProcessTest, SetupInProgressOpensTheWizardOnTopUntilFinish)
     PROCESS_INFORMATION finished = Start("");
     wizard = WindowOf(finished, kWizardCaption);
     ASSERT_NE(nullptr, wizard);
-    PostMessageA(wizard, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+    // By hand with one server, through the server, proxy, authentication and application pages
+    // to the end.
+    for (int page = 0; page < 5; page++)
+        PostMessageA(wizard, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
     PostMessageA(wizard, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
     ASSERT_TRUE(Ends(finished));
     EXPECT_EQ("0", Value(XR_CLIENT_KEY, XR_VALUE_SETUP_IN_PROGRESS));
     EXPECT_EQ("0", Value(XR_CLIENT_KEY, XR_VALUE_START_AS_WIZARD));
+    // Finish applied every page.
+    EXPECT_EQ("0", Value(XR_CLIENT_KEY, XR_VALUE_USE_AUTHENTICATION));
+    EXPECT_EQ("0", Value(XR_CLIENT_KEY, XR_VALUE_WIZARD_LAST_USED_IMPORT));
 }
 
 TEST_F(ClientProcessTest, StartupWithStartAsWizardRunsTheNormalStart)
@@ -255,7 +246,7 @@ TEST_F(ClientProcessTest, StartupWithStartAsWizardRunsTheNormalStart)
     PROCESS_INFORMATION client = Start("startup");
     HWND wizard = WindowOf(client, kWizardCaption);
     ASSERT_NE(nullptr, wizard);
-    EXPECT_EQ(0, ModuleEnabled());
+    EXPECT_EQ(0, ModuleEnabled(kModule));
     PostMessageA(wizard, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
     ASSERT_TRUE(Ends(client));
     EXPECT_EQ("XrCC_Init 1 0x80000001 Software\\Varo\\SOCKS5 Credentials\\3.0", Lines("xrcred.txt").at(0));
@@ -329,7 +320,7 @@ TEST_F(ClientProcessTest, LogonRefreshTakesTheUrlsConfigurationOverForTheEngine)
     // The imported method asks for detection, and the imported authentication switch reaches
     // the plug-in registry in the same refresh.
     EXPECT_EQ(0u, Value(XR_CLIENT_KEY, XR_VALUE_SERVER).find("127.0.0.1:")) << Journal();
-    EXPECT_EQ(1, ModuleEnabled());
+    EXPECT_EQ(1, ModuleEnabled(kModule));
     SetEnvironmentVariableA("FERROWIN_CLIENT_DETECT", nullptr);
 }
 
@@ -365,7 +356,7 @@ TEST_F(ClientProcessTest, FailedLogonImportLeavesEverythingAsItWas)
     EXPECT_NE(std::string::npos, Journal().find("error Ferrowin Client|The URL was not found.|")) << Journal();
     EXPECT_EQ(before, ClientKeySnapshot() + Read(ConfigFile()) + Read(ApplicationFile()));
     // The refresh went on with its next steps.
-    EXPECT_EQ(1, ModuleEnabled());
+    EXPECT_EQ(1, ModuleEnabled(kModule));
 }
 
 }

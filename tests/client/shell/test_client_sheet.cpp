@@ -14,6 +14,7 @@
 #include "installed_client.h"
 #include "modal_driver.h"
 #include "regnames.h"
+#include "test_tools.h"
 
 namespace {
 
@@ -24,23 +25,6 @@ std::vector<std::string> g_errors;
 void RecordError(const char *, const char *what, const char *)
 {
     g_errors.push_back(what);
-}
-
-std::string Tabs(HWND sheet)
-{
-    HWND tabs = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
-    std::string text;
-    int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; i++) {
-        char name[64] = "";
-        TCITEMA item = {};
-        item.mask = TCIF_TEXT;
-        item.pszText = name;
-        item.cchTextMax = sizeof name;
-        SendMessageA(tabs, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
-        text += (i ? "," : "") + std::string(name);
-    }
-    return text;
 }
 
 struct PageOrder {
@@ -84,7 +68,7 @@ TEST_P(PageOrderTest, StoredMethodChoosesThePages)
     sheet.BuildPages();
     std::string tabs;
     ModalDriver driver([&](HWND window) {
-        tabs = Tabs(window);
+        tabs = SheetTabs(window);
         PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
     });
     sheet.DoModal();
@@ -106,10 +90,10 @@ TEST_F(InstalledClientTest, RebuildKeepsTheActiveIndexAndTheKeyboardNeverCloses)
     bool openAfterKeys = false;
     ModalDriver driver([&](HWND window) {
         SendMessageA(window, PSM_SETCURSEL, 2, 0); // Applications
-        before = Tabs(window);
+        before = SheetTabs(window);
         SetNumber(XR_CLIENT_KEY, XR_VALUE_WIZARD_LAST_USED_IMPORT, 1);
         SendMessageA(window, RegisterWindowMessageA("WM_INITPAGES"), 0, 0);
-        after = Tabs(window);
+        after = SheetTabs(window);
         HWND page = reinterpret_cast<HWND>(SendMessageA(window, PSM_GETCURRENTPAGEHWND, 0, 0));
         active = static_cast<int>(SendMessageA(window, PSM_HWNDTOINDEX, reinterpret_cast<WPARAM>(page), 0));
         HWND focus = GetDlgItem(window, IDOK);

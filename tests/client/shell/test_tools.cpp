@@ -1,5 +1,6 @@
 #include "test_tools.h"
 
+#include <commctrl.h>
 #include <string.h>
 
 namespace {
@@ -47,4 +48,21 @@ HWND FindShownWindow(DWORD process, const char *caption)
     FindRequest request = {process, caption, nullptr};
     EnumWindows(Match, reinterpret_cast<LPARAM>(&request));
     return request.found;
+}
+
+std::string SheetTabs(HWND sheet)
+{
+    HWND tabs = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
+    std::string text;
+    int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; i++) {
+        char name[64] = "";
+        TCITEMA item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = name;
+        item.cchTextMax = sizeof name;
+        SendMessageA(tabs, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+        text += (i ? "," : "") + std::string(name);
+    }
+    return text;
 }

@@ -85,8 +85,8 @@ protected:
         return event.piece;
     }
 
-    // Reads until the engine reports the end of the output; returns the text read.
-    std::string Drain(XrRpcHandle handle, int size = XR_RPC_PIECE_MAX)
+    // Reads until the engine reports the end of the output with status end; returns the text read.
+    std::string Drain(XrRpcHandle handle, int size = XR_RPC_PIECE_MAX, WPARAM end = XR_RPC_STATUS_DONE)
     {
         std::string text;
         for (int i = 0; i < 1000; i++) {
@@ -96,7 +96,7 @@ protected:
             EXPECT_EQ(event.message, read_);
             EXPECT_LE(event.piece.size(), (size_t)size);
             if (event.status != XR_RPC_STATUS_MORE) {
-                EXPECT_EQ(event.status, (WPARAM)XR_RPC_STATUS_DONE);
+                EXPECT_EQ(event.status, end);
                 break;
             }
             text += event.piece;
@@ -117,10 +117,11 @@ protected:
     }
 
     // A whole run as the diagnostics page makes it, one message checked for every call.
-    std::string Run(int code, const char *destination, int size = XR_RPC_PIECE_MAX)
+    std::string Run(int code, const char *destination, int size = XR_RPC_PIECE_MAX,
+                    WPARAM end = XR_RPC_STATUS_DONE)
     {
         XrRpcHandle handle = Start(code, destination);
-        std::string text = Drain(handle, size);
+        std::string text = Drain(handle, size, end);
         XrRpcClose(handle);
         return text;
     }
@@ -184,12 +185,12 @@ TEST_F(EngineTest, TracerouteOfLoopbackEndsAtTheFirstHopByIcmpOrTcp)
     }
 }
 
-TEST_F(EngineTest, DestinationsThatAreNoAddressAreReportedWithoutProbing)
+TEST_F(EngineTest, DestinationsThatAreNoAddressAreReportedWithoutProbingAndFail)
 {
     for (const char *destination :
          {"999.1.2.3", "1.2.3", "1.2.3.4.5", "256.0.0.1", "1..2.3", "1.2.3.4444", ""}) {
         for (int code : {XR_RPC_PING, XR_RPC_TRACEROUTE})
-            EXPECT_EQ(Run(code, destination),
+            EXPECT_EQ(Run(code, destination, XR_RPC_PIECE_MAX, XR_RPC_STATUS_FAILED),
                       "Cannot find destination " + std::string(destination) + ".\n");
     }
 }
