@@ -37,9 +37,9 @@ const ImageButton kDetectButton[] = {{IDC_DETECT_SERVER, "Detect Server"}};
 const int kRouteImageSize = 18;
 const int kDetectImageSize = 27;
 
-// The sheet's buttons that would close or apply it during a discovery.
-const int kApplyButton = 0x3021;
-const int kSheetButtons[] = {IDOK, IDCANCEL, kApplyButton};
+// The sheet's buttons that would close, apply or leave the page during a discovery: the main
+// sheet's OK, Cancel and Apply, the wizard's Back, Next and Finish.
+const int kSheetButtons[] = {IDOK, IDCANCEL, 0x3021, 0x3023, 0x3024, 0x3025};
 
 // The worker answers a cancel at once; this only bounds one that hangs.
 const DWORD kWorkerWaitMs = 10000;

@@ -76,7 +76,7 @@ private:
     // A discovery is running: its wait dispatches messages, so a second one must not start.
     bool busy_ = false;
     // The sheet's buttons as they were before the discovery disabled them.
-    bool sheetButtons_[3] = {};
+    bool sheetButtons_[6] = {};
     bool detectPending_ = true;
 };
 

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
@@ -43,10 +44,15 @@ const int kApplicationPages = 5;
 const int kEndPages = 6;
 
 uint16_t g_responderPort = 0;
+// The wizard whose Back and Next buttons a discovery notes: 1 when either could be pressed.
+std::atomic<HWND> g_wizard{nullptr};
+std::atomic<int> g_movableWhileDetecting{-1};
 
 // The page's request, sent to the responder instead of the subnet.
 uint32_t LoopbackDetect(DetectParams *params, DetectResult *result)
 {
+    if (HWND wizard = g_wizard.load())
+        g_movableWhileDetecting = IsWindowEnabled(GetDlgItem(wizard, 0x3023)) || IsWindowEnabled(GetDlgItem(wizard, 0x3024));
     params->useAddress = 1;
     XrStrCopy(params->address, sizeof params->address, "127.0.0.1");
     params->port = g_responderPort;
@@ -173,7 +179,9 @@ TEST_P(ManualSetupTest, FinishAppliesEveryPageAndSavesTheFiles)
     ASSERT_EQ(0, responder.Start(ResponderOptions()));
     g_responderPort = responder.Port();
     bool setUpPreselected = false, detected = false;
+    g_movableWhileDetecting = -1;
     INT_PTR result = Run([&](HWND sheet) {
+        g_wizard = sheet;
         setUpPreselected = Checked(CurrentPage(sheet), IDC_WIZ_SET_UP);
         ToProxyPage(sheet, server.choice);
         if (server.choice == IDC_WIZ_DETECT)
@@ -199,8 +207,11 @@ TEST_P(ManualSetupTest, FinishAppliesEveryPageAndSavesTheFiles)
     } else {
         EXPECT_NE(std::string::npos, config.find("old.example:1080")) << config;
     }
+    g_wizard = nullptr;
     if (server.choice == IDC_WIZ_DETECT) {
         EXPECT_TRUE(detected);
+        // The page cannot be left while its discovery runs; after it, Next took the wizard on.
+        EXPECT_EQ(0, g_movableWhileDetecting);
         EXPECT_EQ("127.0.0.1:" + std::to_string(g_responderPort), Value(XR_CLIENT_KEY, XR_VALUE_SERVER));
     }
 }
