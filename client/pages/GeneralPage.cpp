@@ -208,7 +208,7 @@ bool GeneralPage::OnApply()
 void GeneralPage::Open()
 {
     std::string path;
-    if (!ChooseFilePath(hwnd_, kFilter, false, path))
+    if (!ChooseFilePath(hwnd_, kFilter, FileChoice::Existing, path))
         return;
     if (path.empty()) {
         g_shellSeams.errorDialog("", "Could not open file.", "Invalid path.");
@@ -230,7 +230,7 @@ void GeneralPage::Open()
 void GeneralPage::Save()
 {
     std::string path;
-    if (!ChooseFilePath(hwnd_, kFilter, true, path))
+    if (!ChooseFilePath(hwnd_, kFilter, FileChoice::Save, path))
         return;
     if (path.size() < kExtensionLength || lstrcmpiA(path.c_str() + path.size() - kExtensionLength, kExtension) != 0)
         path += kExtension;

@@ -1,12 +1,9 @@
 #include "LoggingDialog.h"
 
-#include <commdlg.h>
-
 #include "Controls.h"
 #include "Seams.h"
 #include "pages_resource.h"
 #include "regnames.h"
-#include "xrstr.h"
 
 namespace {
 
@@ -53,18 +50,9 @@ bool LoggingDialog::OnCommand(int id, int code, HWND control)
 // The log is usually a new file: the dialog takes a name that does not exist yet.
 void LoggingDialog::Browse()
 {
-    char file[MAX_PATH];
-    XrStrCopy(file, sizeof file, CtlGetText(hwnd_, IDC_LOG_PATH).c_str());
-    OPENFILENAMEA dialog = {};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = hwnd_;
-    dialog.lpstrFilter = kFilter;
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = file;
-    dialog.nMaxFile = sizeof file;
-    dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-    if (g_shellSeams.fileDialog(&dialog, false))
-        CtlSetText(hwnd_, IDC_LOG_PATH, file);
+    std::string path = CtlGetText(hwnd_, IDC_LOG_PATH);
+    if (ChooseFilePath(hwnd_, kFilter, FileChoice::New, path))
+        CtlSetText(hwnd_, IDC_LOG_PATH, path);
 }
 
 void LoggingDialog::OnOK()

@@ -103,9 +103,11 @@ uint32_t JournalDetect(DetectParams *params, DetectResult *result)
 ShellSeams g_shellSeams = {RealMessageBox, RealErrorDialog, RealFileDialog, RealNotifyIcon,
                            DetectSocksServer};
 
-bool ChooseFilePath(HWND owner, const char *filter, bool save, std::string &path)
+bool ChooseFilePath(HWND owner, const char *filter, FileChoice choice, std::string &path)
 {
     char chosen[MAX_PATH] = "";
+    XrStrCopy(chosen, sizeof chosen, path.c_str());
+    bool save = choice == FileChoice::Save;
     OPENFILENAMEA dialog = {};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = owner;
@@ -113,7 +115,8 @@ bool ChooseFilePath(HWND owner, const char *filter, bool save, std::string &path
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = chosen;
     dialog.nMaxFile = sizeof chosen;
-    dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST
+                   | (save ? OFN_OVERWRITEPROMPT : choice == FileChoice::Existing ? OFN_FILEMUSTEXIST : 0);
     if (!g_shellSeams.fileDialog(&dialog, save))
         return false;
     path = chosen;

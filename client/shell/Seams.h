@@ -26,10 +26,13 @@ struct ShellSeams {
 
 extern ShellSeams g_shellSeams;
 
-// The file chosen in the open-file dialog (save: the save-file dialog, which asks before
-// overwriting) through the seam; filter in the dialog's form, pairs of NUL-ended texts. False
-// when cancelled.
-bool ChooseFilePath(HWND owner, const char *filter, bool save, std::string &path);
+// Which file a dialog asks for: one that exists, a name to save under (asking before
+// overwriting), or any name in an existing folder (a log the program will create).
+enum class FileChoice { Existing, Save, New };
+
+// The file chosen in the file dialog through the seam, starting from path; filter in the
+// dialog's form, pairs of NUL-ended texts. False when cancelled.
+bool ChooseFilePath(HWND owner, const char *filter, FileChoice choice, std::string &path);
 
 // When the environment variable FERROWIN_CLIENT_JOURNAL names a file, every seam appends one
 // line to it and answers without a window: message boxes with OK or Yes, error dialogs with OK,

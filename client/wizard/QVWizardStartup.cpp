@@ -89,7 +89,7 @@ bool QVWizardStartup::OnCommand(int id, int code, HWND control)
 void QVWizardStartup::Browse()
 {
     std::string path;
-    if (ChooseFilePath(hwnd_, "Export Files (*.txt)\0*.txt\0All Files (*.*)\0*.*\0", false, path))
+    if (ChooseFilePath(hwnd_, "Export Files (*.txt)\0*.txt\0All Files (*.*)\0*.*\0", FileChoice::Existing, path))
         CtlSetText(hwnd_, IDC_WIZ_PATH, path);
 }
 

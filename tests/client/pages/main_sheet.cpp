@@ -52,14 +52,6 @@ BOOL NoteIcon(DWORD message, NOTIFYICONDATAA *)
     return TRUE;
 }
 
-std::string ProgramFolder()
-{
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string text(path);
-    return text.substr(0, text.find_last_of('\\'));
-}
-
 }
 
 void MainSheetTest::SetUp()
@@ -142,21 +134,4 @@ bool MainSheetTest::WaitFor(const std::function<bool()> &condition)
         Sleep(20);
     }
     return condition();
-}
-
-void MainSheetTest::InstallPlugIns()
-{
-    ASSERT_EQ(0, XrPlugInInstall((ProgramFolder() + "\\testplug.dll").c_str(), XR_PLUGINS_KEY, XR_PLUGIN_CLIENT));
-    ASSERT_EQ(0, XrPlugInInstall(XR_PLUGIN_NULL_NAME, XR_PLUGINS_KEY, XR_PLUGIN_CLIENT));
-    XrPlugInEntry *entries = nullptr;
-    int32_t count = 0;
-    ASSERT_EQ(0, XrPlugInList(XR_PLUGINS_KEY, XR_PLUGIN_CLIENT, &entries, &count));
-    for (int32_t i = 0; i < count; i++)
-        for (int32_t m = 0; m < entries[i].moduleCount; m++) {
-            XrPlugInModule &module = entries[i].modules[m];
-            module.enabled = strcmp(module.name, "null") == 0;
-            module.changed = 1;
-        }
-    EXPECT_EQ(0, XrPlugInSave(XR_PLUGINS_KEY, entries, count));
-    XrPlugInFreeList(entries, count);
 }

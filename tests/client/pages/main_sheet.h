@@ -39,9 +39,6 @@ protected:
     // Waits at most 20 s for the condition.
     static bool WaitFor(const std::function<bool()> &condition);
 
-    // The test plug-in, its client module "tauth" disabled, and the built-in null module enabled.
-    static void InstallPlugIns();
-
     ClientSettings settings_;
 
 private:

@@ -19,6 +19,7 @@
 #include "regnames.h"
 #include "test_tools.h"
 #include "wizard_resource.h"
+#include "xrplugin_host.h"
 
 namespace {
 
@@ -132,7 +133,7 @@ class UrlApplyTest : public GeneralPageTest, public ::testing::WithParamInterfac
 TEST_P(UrlApplyTest, MethodIsStoredOnlyWithTheFetchedConfiguration)
 {
     const UrlCase &c = GetParam();
-    InstallPlugIns();
+    InstallPlugIns({"testplug.dll", XR_PLUGIN_NULL_NAME});
     SetNumber(XR_CLIENT_KEY, XR_VALUE_WIZARD_LAST_USED_IMPORT, kManual);
     SetNumber(XR_CLIENT_KEY, XR_VALUE_USE_AUTHENTICATION, 0);
     LoopbackHttpServer server;
@@ -216,7 +217,7 @@ TEST_F(GeneralPageTest, TrayCheckBoxStoresOnlyItsValueAndRemovesTheIcon)
 
 TEST_F(GeneralPageTest, AuthenticationSwitchRewritesThePlugInFlags)
 {
-    InstallPlugIns();
+    InstallPlugIns({"testplug.dll", XR_PLUGIN_NULL_NAME});
     SetNumber(XR_CLIENT_KEY, XR_VALUE_USE_AUTHENTICATION, 0);
     std::vector<std::string> seen;
     auto state = [&] {

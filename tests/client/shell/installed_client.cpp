@@ -141,3 +141,30 @@ int InstalledClientTest::ModuleEnabled(const char *name)
     XrPlugInFreeList(entries, count);
     return enabled;
 }
+
+void InstalledClientTest::InstallPlugIns(std::initializer_list<const char *> names)
+{
+    for (const char *name : names) {
+        std::string path = strchr(name, '.') ? ProgramFolder() + "\\" + name : name;
+        ASSERT_EQ(0, XrPlugInInstall(path.c_str(), XR_PLUGINS_KEY, XR_PLUGIN_CLIENT)) << name;
+    }
+    XrPlugInEntry *entries = nullptr;
+    int32_t count = 0;
+    ASSERT_EQ(0, XrPlugInList(XR_PLUGINS_KEY, XR_PLUGIN_CLIENT, &entries, &count));
+    for (int32_t i = 0; i < count; i++)
+        for (int32_t m = 0; m < entries[i].moduleCount; m++) {
+            XrPlugInModule &module = entries[i].modules[m];
+            module.enabled = strcmp(module.name, "null") == 0;
+            module.changed = 1;
+        }
+    EXPECT_EQ(0, XrPlugInSave(XR_PLUGINS_KEY, entries, count));
+    XrPlugInFreeList(entries, count);
+}
+
+std::string InstalledClientTest::ProgramFolder()
+{
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string text(path);
+    return text.substr(0, text.find_last_of('\\'));
+}

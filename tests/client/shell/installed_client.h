@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,11 @@ protected:
     static std::string ClientKeySnapshot();
     // The enabled flag of the listed client module of that name, -1 when there is none.
     static int ModuleEnabled(const char *name);
+    // Records client plug-ins (libraries of the test program's folder, or built-in names) with
+    // every module disabled but the built-in null one: authentication not chosen yet.
+    static void InstallPlugIns(std::initializer_list<const char *> names);
+    // The folder of the running test program, where the test plug-ins are built.
+    static std::string ProgramFolder();
 
     std::string dir_;
 };

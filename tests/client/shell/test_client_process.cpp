@@ -34,14 +34,6 @@ const char kExchangeFile[] = "set 3=1\n"
                              "localdns corp.example\n"
                              "yes C:\\Tools\\browser.exe\n";
 
-std::string ProgramFolder()
-{
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string text(path);
-    return text.substr(0, text.find_last_of('\\'));
-}
-
 // Bounded wait for a condition that another process brings about.
 template <typename Condition> bool WaitFor(Condition condition)
 {
@@ -70,7 +62,7 @@ protected:
             SetEnvironmentVariableA(name, nullptr);
         Write("client.cfg", "socks4 - - - - old.example:1080\n");
         Write("apps.cfg", "yes C:\\Old\\app.exe\n");
-        InstallPlugIn();
+        InstallPlugIns({kPlugIn});
     }
     void TearDown() override
     {
@@ -128,22 +120,6 @@ protected:
     }
 
     std::string Journal() const { return Read(Path("journal.txt")); }
-
-    // The test plug-in's client module, recorded as disabled.
-    void InstallPlugIn()
-    {
-        ASSERT_EQ(0, XrPlugInInstall((ProgramFolder() + "\\" + kPlugIn).c_str(), XR_PLUGINS_KEY, XR_PLUGIN_CLIENT));
-        XrPlugInEntry *entries = nullptr;
-        int32_t count = 0;
-        ASSERT_EQ(0, XrPlugInList(XR_PLUGINS_KEY, XR_PLUGIN_CLIENT, &entries, &count));
-        for (int32_t i = 0; i < count; i++)
-            for (int32_t m = 0; m < entries[i].moduleCount; m++) {
-                entries[i].modules[m].enabled = 0;
-                entries[i].modules[m].changed = 1;
-            }
-        EXPECT_EQ(0, XrPlugInSave(XR_PLUGINS_KEY, entries, count));
-        XrPlugInFreeList(entries, count);
-    }
 
     void TrayRoundTrip(bool journal);
 

@@ -24,6 +24,7 @@
 #include "pages_resource.h"
 #include "regnames.h"
 #include "wizard_resource.h"
+#include "xrplugin_host.h"
 #include "xrstr.h"
 
 namespace {
@@ -82,7 +83,7 @@ protected:
             SetEnvironmentVariableA(name, nullptr);
         Write("client.cfg", kRoutes);
         Write("apps.cfg", "yes C:\\Old\\app.exe\r\n");
-        InstallPlugIns();
+        InstallPlugIns({"testplug.dll", XR_PLUGIN_NULL_NAME});
     }
 
     void TearDown() override
