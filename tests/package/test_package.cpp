@@ -15,16 +15,15 @@
 #include <string>
 #include <vector>
 
+#include "client_process.h"
 #include "http_server.h"
 #include "installed_client.h"
 #include "regnames.h"
-#include "test_tools.h"
 #include "wizard_resource.h"
 #include "xrplugin_host.h"
 
 namespace {
 
-const DWORD kWaitMs = 30000;
 const DWORD kInstallerWaitMs = 180000;
 const char kSheetCaption[] = "Ferrowin Client Properties";
 const char kWizardCaption[] = "Ferrowin Client Setup Wizard";
@@ -74,17 +73,6 @@ bool Exists(const std::string &path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Bounded wait for what another process brings about.
-template <typename Condition> bool WaitFor(Condition condition)
-{
-    for (DWORD waited = 0; waited < kWaitMs; waited += 20) {
-        if (condition())
-            return true;
-        Sleep(20);
-    }
-    return condition();
-}
-
 // The package's helpers use InstalledClientTest's readers of values and files; the installation
 // itself is the package's, not the fixture's prepared one.
 class PackageTest : public InstalledClientTest {
@@ -103,26 +91,15 @@ protected:
 
     void TearDown() override
     {
-        EndStartedPrograms();
+        started_.End();
         // A test that failed half-way still leaves nothing installed for the next one.
         for (const char *package : {FERROWIN_NEWER_PACKAGE, FERROWIN_PACKAGE})
             if (!InstalledVersions().empty())
                 Msiexec("/x \"" + WindowsPath(package) + "\"");
-        EndStartedPrograms();
+        started_.End();
         std::error_code ignored;
         std::filesystem::remove_all(dir_, ignored);
         std::filesystem::remove_all(scratch_, ignored);
-    }
-    void EndStartedPrograms()
-    {
-        for (const PROCESS_INFORMATION &process : started_) {
-            if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
-                TerminateProcess(process.hProcess, 1);
-            WaitForSingleObject(process.hProcess, kWaitMs);
-            CloseHandle(process.hProcess);
-            CloseHandle(process.hThread);
-        }
-        started_.clear();
     }
 
     // msiexec's exit code, silent, with its log in the scratch folder.
@@ -141,17 +118,7 @@ protected:
     }
 
     // A command line as the shell runs it (a logon entry, say); ended at the latest with the test.
-    PROCESS_INFORMATION Run(std::string command)
-    {
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process = {};
-        EXPECT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, scratch_.c_str(),
-                                   &startup, &process))
-            << command;
-        started_.push_back(process);
-        return process;
-    }
+    PROCESS_INFORMATION Run(const std::string &command) { return started_.Run(command, scratch_); }
     PROCESS_INFORMATION RunLogonEntry(const char *key)
     {
         return Run(Value(key, XR_VALUE_STARTUP));
@@ -166,19 +133,6 @@ protected:
         DWORD code = STILL_ACTIVE;
         GetExitCodeProcess(process.hProcess, &code);
         return code;
-    }
-    static bool Ends(const PROCESS_INFORMATION &process)
-    {
-        return WaitForSingleObject(process.hProcess, kWaitMs) == WAIT_OBJECT_0;
-    }
-    static HWND WindowOf(const PROCESS_INFORMATION &process, const char *caption)
-    {
-        HWND found = nullptr;
-        WaitFor([&] {
-            found = FindShownWindow(process.dwProcessId, caption);
-            return found != nullptr || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
-        });
-        return found;
     }
 
     std::string Program(const char *name) const { return dir_ + "\\" + name; }
@@ -274,7 +228,7 @@ protected:
     }
 
     std::string scratch_;
-    std::vector<PROCESS_INFORMATION> started_;
+    StartedProcesses started_;
 };
 
 TEST_F(PackageTest, SilentInstallHandsOverToTheWizardAndRemovalLeavesOnlyChangedSettings)

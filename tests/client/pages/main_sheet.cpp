@@ -126,12 +126,3 @@ HWND MainSheetTest::PageAt(HWND sheet, int index)
     return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, index, 0));
 }
 
-bool MainSheetTest::WaitFor(const std::function<bool()> &condition)
-{
-    for (int tries = 0; tries < 1000; tries++) {
-        if (condition())
-            return true;
-        Sleep(20);
-    }
-    return condition();
-}

@@ -12,6 +12,7 @@
 
 #include "ClientSettings.h"
 #include "Seams.h"
+#include "client_process.h"
 #include "installed_client.h"
 
 class PropertyPage;
@@ -36,8 +37,6 @@ protected:
 
     static int ActiveIndex(HWND sheet);
     static HWND PageAt(HWND sheet, int index);
-    // Waits at most 20 s for the condition.
-    static bool WaitFor(const std::function<bool()> &condition);
 
     ClientSettings settings_;
 

@@ -13,37 +13,31 @@
 #include <string>
 #include <vector>
 
+#include "client_process.h"
 #include "http_server.h"
 #include "installed_client.h"
+#include "page_driver.h"
+#include "pages_resource.h"
 #include "regnames.h"
 #include "test_tools.h"
 #include "tls_server.h"
+#include "wizard_resource.h"
 #include "xrplugin_host.h"
 
 namespace {
 
 const char kSheetCaption[] = "Ferrowin Client Properties";
 const char kWizardCaption[] = "Ferrowin Client Setup Wizard";
-const DWORD kWaitMs = 30000;
 const char kPlugIn[] = "testplug.dll";
 const char kModule[] = "tauth";
+// The wizard's Finish button.
+const int kFinishButton = 0x3025;
 
 const char kExchangeFile[] = "set 3=1\n"
                              "set 5=1\n"
                              "socks5 - - - - gateway.example:1080\n"
                              "localdns corp.example\n"
                              "yes C:\\Tools\\browser.exe\n";
-
-// Bounded wait for a condition that another process brings about.
-template <typename Condition> bool WaitFor(Condition condition)
-{
-    for (DWORD waited = 0; waited < kWaitMs; waited += 20) {
-        if (condition())
-            return true;
-        Sleep(20);
-    }
-    return condition();
-}
 
 class ClientProcessTest : public InstalledClientTest {
 protected:
@@ -66,14 +60,7 @@ protected:
     }
     void TearDown() override
     {
-        // A test that failed half-way must not leave a program running in the prefix.
-        for (const PROCESS_INFORMATION &process : started_) {
-            if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
-                TerminateProcess(process.hProcess, 1);
-            WaitForSingleObject(process.hProcess, kWaitMs);
-            CloseHandle(process.hProcess);
-            CloseHandle(process.hThread);
-        }
+        started_.End();
         InstalledClientTest::TearDown();
     }
 
@@ -84,31 +71,7 @@ protected:
     }
 
     // Ended at the latest when the test ends.
-    PROCESS_INFORMATION StartProgram(std::string command)
-    {
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process = {};
-        EXPECT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(), &startup,
-                                   &process));
-        started_.push_back(process);
-        return process;
-    }
-
-    static bool Ends(const PROCESS_INFORMATION &process)
-    {
-        return WaitForSingleObject(process.hProcess, kWaitMs) == WAIT_OBJECT_0;
-    }
-
-    static HWND WindowOf(const PROCESS_INFORMATION &process, const char *caption)
-    {
-        HWND found = nullptr;
-        WaitFor([&] {
-            found = FindShownWindow(process.dwProcessId, caption);
-            return found != nullptr || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
-        });
-        return found;
-    }
+    PROCESS_INFORMATION StartProgram(const std::string &command) { return started_.Run(command, dir_); }
 
     std::vector<std::string> Lines(const char *name) const
     {
@@ -124,7 +87,7 @@ protected:
     void TrayRoundTrip(bool journal);
 
     std::string bin_;
-    std::vector<PROCESS_INFORMATION> started_;
+    StartedProcesses started_;
 };
 
 class StartupWordTest : public ClientProcessTest, public ::testing::WithParamInterface<const char *> {};
@@ -213,6 +176,140 @@ TEST_F(ClientProcessTest, SetupInProgressOpensTheWizardOnTopUntilFinish)
     // Finish applied every page.
     EXPECT_EQ("0", Value(XR_CLIENT_KEY, XR_VALUE_USE_AUTHENTICATION));
     EXPECT_EQ("0", Value(XR_CLIENT_KEY, XR_VALUE_WIZARD_LAST_USED_IMPORT));
+}
+
+// Presses a wizard button of another process; true once the wizard shows the page that holds
+// control id.
+bool PressFor(HWND wizard, int button, int id)
+{
+    PostMessageA(wizard, PSM_PRESSBUTTON, button, 0);
+    return WaitFor([&] { return GetDlgItem(CurrentPage(wizard), id) != nullptr; });
+}
+
+// Presses Next on the last page before the end; true once Finish can be pressed.
+bool NextToFinish(HWND wizard)
+{
+    PostMessageA(wizard, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+    HWND finish = GetDlgItem(wizard, kFinishButton);
+    return WaitFor([&] { return IsWindowVisible(finish) && IsWindowEnabled(finish); });
+}
+
+// The include and exclude lines of an application list file; the system list after them is the
+// machine's services.
+std::string UserLists(const std::string &bytes)
+{
+    return bytes.substr(0, bytes.find("sys "));
+}
+
+// A user's first days with the program: the first-run wizard by hand with one server, then the
+// sheet, the move to several servers through the General page's wizard, and a route of their own.
+TEST_F(ClientProcessTest, FirstSetupThenMultipleServersLeaveExactlyTheUsersChoices)
+{
+    // As the installer leaves it: empty settings files, the wizard due at the first start.
+    Write("client.cfg", "");
+    Write("apps.cfg", "");
+    SetNumber(XR_CLIENT_KEY, XR_VALUE_SETUP_IN_PROGRESS, 1);
+    SetNumber(XR_CLIENT_KEY, XR_VALUE_START_AS_WIZARD, 1);
+    const std::string browser = Write("browser.exe", "MZ");
+    SetEnvironmentVariableA("FERROWIN_CLIENT_FILE", browser.c_str());
+    const std::string oneServer = "noproxy - intranet.local - - \r\n"
+                                  "socks5 - - - - gw.example:1081\r\n";
+    const std::string lists = "yes " + browser + "\r\n";
+    const char tabs[] = "General,Proxy,Applications,DNS,Diagnostics";
+
+    PROCESS_INFORMATION first = Start("");
+    HWND wizard = WindowOf(first, kWizardCaption);
+    ASSERT_NE(nullptr, wizard);
+    ASSERT_TRUE(PressFor(wizard, PSBTN_NEXT, IDC_WIZ_ONE));
+    Click(CurrentPage(wizard), IDC_WIZ_ONE);
+    ASSERT_TRUE(PressFor(wizard, PSBTN_NEXT, IDC_SINGLE_SERVER));
+    HWND page = CurrentPage(wizard);
+    Type(page, IDC_SINGLE_SERVER, "gw.example");
+    Type(page, IDC_SINGLE_PORT, "1081");
+    Type(page, IDC_SINGLE_DIRECT, "intranet.local");
+    ASSERT_TRUE(PressFor(wizard, PSBTN_NEXT, IDC_WIZ_NO_AUTH));
+    Click(CurrentPage(wizard), IDC_WIZ_NO_AUTH);
+    ASSERT_TRUE(PressFor(wizard, PSBTN_NEXT, IDC_PROXY_ONLY));
+    // Only the browser goes through the server.
+    page = CurrentPage(wizard);
+    Click(page, IDC_PROXY_ONLY);
+    PostCommand(page, IDC_INCLUDE_LIST);
+    HWND list = WindowOf(first, "Include List");
+    ASSERT_NE(nullptr, list);
+    Click(list, IDC_APP_ADD);
+    Click(list, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(list); }));
+    ASSERT_TRUE(NextToFinish(wizard));
+    PostMessageA(wizard, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
+    ASSERT_TRUE(Ends(first));
+    EXPECT_EQ("0", Value(XR_CLIENT_KEY, XR_VALUE_SETUP_IN_PROGRESS));
+    EXPECT_EQ("0", Value(XR_CLIENT_KEY, XR_VALUE_START_AS_WIZARD));
+    EXPECT_EQ(oneServer, Read(ConfigFile()));
+    EXPECT_EQ(lists, UserLists(Read(ApplicationFile())));
+
+    // The next start shows the sheet, its proxy page the one server.
+    PROCESS_INFORMATION second = Start("");
+    HWND sheet = WindowOf(second, kSheetCaption);
+    ASSERT_NE(nullptr, sheet);
+    EXPECT_EQ(tabs, SheetTabs(sheet));
+    SendMessageA(sheet, PSM_SETCURSEL, 1, 0);
+    page = CurrentPage(sheet);
+    EXPECT_EQ("gw.example", TextOf(page, IDC_SINGLE_SERVER));
+    EXPECT_EQ("1081", TextOf(page, IDC_SINGLE_PORT));
+    EXPECT_EQ("intranet.local", TextOf(page, IDC_SINGLE_DIRECT));
+
+    // Several servers: the General page's wizard, which keeps the routes so far.
+    SendMessageA(sheet, PSM_SETCURSEL, 0, 0);
+    PostCommand(CurrentPage(sheet), IDC_GENERAL_WIZARD);
+    wizard = WindowOf(second, kWizardCaption);
+    ASSERT_NE(nullptr, wizard);
+    ASSERT_TRUE(PressFor(wizard, PSBTN_NEXT, IDC_WIZ_MULTIPLE));
+    Click(CurrentPage(wizard), IDC_WIZ_MULTIPLE);
+    ASSERT_TRUE(PressFor(wizard, PSBTN_NEXT, IDC_ROUTE_GRID));
+    EXPECT_EQ(2, GridDataRows(GridList(CurrentPage(wizard), IDC_ROUTE_GRID)));
+    ASSERT_TRUE(PressFor(wizard, PSBTN_NEXT, IDC_WIZ_NO_AUTH));
+    ASSERT_TRUE(PressFor(wizard, PSBTN_NEXT, IDC_PROXY_ONLY));
+    ASSERT_TRUE(NextToFinish(wizard));
+    PostMessageA(wizard, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(wizard); }));
+
+    // The route table takes the single-server page's place, under the same tab.
+    PostMessageA(sheet, PSM_SETCURSEL, 1, 0);
+    ASSERT_TRUE(WaitFor([&] { return GetDlgItem(CurrentPage(sheet), IDC_ROUTE_GRID) != nullptr; }));
+    EXPECT_EQ(tabs, SheetTabs(sheet));
+    page = CurrentPage(sheet);
+    HWND grid = GridList(page, IDC_ROUTE_GRID);
+    EXPECT_EQ(2, GridDataRows(grid));
+    PostCommand(page, IDC_ROUTE_NEW);
+    HWND properties = WindowOf(second, "Proxy Properties");
+    ASSERT_NE(nullptr, properties);
+    Type(properties, IDC_SERVER_NAME, "second.example");
+    Type(properties, IDC_DEST_NAME, "10.0.0.0");
+    Type(properties, IDC_DEST_PORT, "443");
+    Click(properties, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return GridDataRows(grid) == 3; }));
+    Click(sheet, kApplyButton);
+    PostMessageA(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(Ends(second));
+    SetEnvironmentVariableA("FERROWIN_CLIENT_FILE", nullptr);
+
+    EXPECT_EQ(oneServer + "socks5 - 10.0.0.0 443 - second.example:1080\r\n", Read(ConfigFile()));
+    std::string applications = Read(ApplicationFile());
+    EXPECT_EQ(lists, UserLists(applications));
+    std::istringstream machine(applications.substr(lists.size()));
+    for (std::string line; std::getline(machine, line);)
+        EXPECT_EQ(0u, line.find("sys ")) << line;
+    const std::vector<std::pair<const char *, const char *>> values = {
+        {XR_VALUE_SETUP_IN_PROGRESS, "0"},       {XR_VALUE_START_AS_WIZARD, "0"},
+        {XR_VALUE_WIZARD_LAST_USED_IMPORT, "0"}, {XR_VALUE_PROXY_METHOD, "0"},
+        {XR_VALUE_SUPPORT_MULTIPLE_SERVER, "1"}, {XR_VALUE_USE_AUTHENTICATION, "0"},
+        {XR_VALUE_SOCKSIFY_ALL, "0"},            {XR_VALUE_ENABLE_CONFIGURATION_FILE, "1"}};
+    for (const auto &[name, value] : values)
+        EXPECT_EQ(value, Value(XR_CLIENT_KEY, name)) << name;
+    EXPECT_EQ("<missing>", Value(XR_RUN_KEY, XR_VALUE_STARTUP));
+    // Nothing was refused or asked on the way.
+    EXPECT_EQ(std::string::npos, Journal().find("error ")) << Journal();
+    EXPECT_EQ(std::string::npos, Journal().find("message ")) << Journal();
 }
 
 TEST_F(ClientProcessTest, StartupWithStartAsWizardRunsTheNormalStart)

@@ -52,17 +52,34 @@ HWND FindShownWindow(DWORD process, const char *caption)
 
 std::string SheetTabs(HWND sheet)
 {
+    // The tab control writes the texts where its own process can: the item and its text buffer
+    // live in the sheet's process, which may be this one or a client.exe the test started.
+    struct TabText {
+        TCITEMA item;
+        char name[64];
+    };
+    DWORD owner = 0;
+    GetWindowThreadProcessId(sheet, &owner);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, owner);
+    if (!process)
+        return "";
+    auto *remote = static_cast<TabText *>(
+        VirtualAllocEx(process, nullptr, sizeof(TabText), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     HWND tabs = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
     std::string text;
-    int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
+    int count = remote ? static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0)) : 0;
     for (int i = 0; i < count; i++) {
-        char name[64] = "";
-        TCITEMA item = {};
-        item.mask = TCIF_TEXT;
-        item.pszText = name;
-        item.cchTextMax = sizeof name;
-        SendMessageA(tabs, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
-        text += (i ? "," : "") + std::string(name);
+        TabText tab = {};
+        tab.item.mask = TCIF_TEXT;
+        tab.item.pszText = remote->name;
+        tab.item.cchTextMax = sizeof tab.name;
+        WriteProcessMemory(process, remote, &tab, sizeof tab, nullptr);
+        SendMessageA(tabs, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(remote));
+        ReadProcessMemory(process, remote->name, tab.name, sizeof tab.name - 1, nullptr);
+        text += (i ? "," : "") + std::string(tab.name);
     }
+    if (remote)
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
     return text;
 }

@@ -12,7 +12,8 @@
 int FreeLoopbackPort(int type);
 // The visible top-level window of that process with exactly that caption, or null.
 HWND FindShownWindow(DWORD process, const char *caption);
-// The tab texts of a property sheet, joined by commas ("General,Proxy,Diagnostics").
+// The tab texts of a property sheet of this or another process, joined by commas
+// ("General,Proxy,Diagnostics").
 std::string SheetTabs(HWND sheet);
 
 #endif
