@@ -42,6 +42,14 @@ void Type(HWND dialog, int id, const std::string &text)
     SendMessageA(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
+std::string FilterOf(const OPENFILENAMEA &dialog)
+{
+    const char *end = dialog.lpstrFilter;
+    while (*end)
+        end += strlen(end) + 1;
+    return std::string(dialog.lpstrFilter, end);
+}
+
 std::string TextOf(HWND dialog, int id)
 {
     char text[4096] = "";

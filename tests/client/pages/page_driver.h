@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <functional>
 #include <string>
@@ -15,6 +16,10 @@ class PropertyPage;
 // the driver thread; a sheet that act left open is cancelled. Returns the sheet's result; acted
 // tells whether act ran at all.
 INT_PTR ShowOnSheet(PropertyPage &page, const std::function<void(HWND sheet, HWND page)> &act, bool &acted);
+
+// A file dialog's filter as given: its pairs of NUL-ended texts with their NULs, without the
+// empty text that ends them.
+std::string FilterOf(const OPENFILENAMEA &dialog);
 
 // The sheet's Apply button.
 const int kApplyButton = 0x3021;

@@ -47,10 +47,7 @@ void RecordError(const char *, const char *what, const char *)
 BOOL ChooseFiles(OPENFILENAMEA *dialog, bool save)
 {
     EXPECT_FALSE(save);
-    const char *end = dialog->lpstrFilter; // pairs of texts, ended by an empty one
-    while (*end)
-        end += strlen(end) + 1;
-    g_filter.assign(dialog->lpstrFilter, end);
+    g_filter = FilterOf(*dialog);
     g_flags = dialog->Flags;
     if (g_choice.empty())
         return FALSE;

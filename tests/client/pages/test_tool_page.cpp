@@ -51,10 +51,7 @@ int RecordMessage(HWND, const char *text, const char *, UINT)
 
 BOOL ChooseFile(OPENFILENAMEA *dialog, bool)
 {
-    const char *end = dialog->lpstrFilter; // pairs of texts, ended by an empty one
-    while (*end)
-        end += strlen(end) + 1;
-    g_filter.assign(dialog->lpstrFilter, end);
+    g_filter = FilterOf(*dialog);
     g_flags = dialog->Flags;
     if (g_choice.empty())
         return FALSE;
