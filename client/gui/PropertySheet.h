@@ -13,8 +13,13 @@
 
 class PropertyPage;
 
+// The sheet's own buttons beside OK and Cancel.
+const int kSheetApplyButton = 0x3021;
+const int kWizardBackButton = 0x3023;
+const int kWizardNextButton = 0x3024;
+const int kWizardFinishButton = 0x3025;
 // What DoModal gives for a wizard that ended with Finish.
-const INT_PTR ID_WIZFINISH = 0x3025;
+const INT_PTR ID_WIZFINISH = kWizardFinishButton;
 
 class PropertySheet {
 public:

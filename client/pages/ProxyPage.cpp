@@ -39,7 +39,8 @@ const int kDetectImageSize = 27;
 
 // The sheet's buttons that would close, apply or leave the page during a discovery: the main
 // sheet's OK, Cancel and Apply, the wizard's Back, Next and Finish.
-const int kSheetButtons[] = {IDOK, IDCANCEL, 0x3021, 0x3023, 0x3024, 0x3025};
+const int kSheetButtons[] = {IDOK, IDCANCEL, kSheetApplyButton, kWizardBackButton, kWizardNextButton,
+                             kWizardFinishButton};
 
 // The worker answers a cancel at once; this only bounds one that hangs.
 const DWORD kWorkerWaitMs = 10000;

@@ -19,8 +19,6 @@ const UINT kIconId = 100;
 const char kTip[] = "Ferrowin Client";
 const char kBuildDate[] = "Tue Jan 16 15:41:36 2001";
 const char kWebAddress[] = "https://ferrowin.example/";
-// The sheet's Apply button.
-const int kApplyButton = 0x3021;
 
 // The values the page order and the closing behaviour depend on, read from the client key.
 const char *const kSheetValues[]
@@ -145,8 +143,8 @@ bool ClientPropertySheet::ApplyAll()
 {
     for (int index = 0; index < PageCount(); index++)
         static_cast<SettingsPage *>(Page(index))->refusedApply = false;
-    HWND apply = GetDlgItem(Handle(), kApplyButton);
-    SendMessageA(Handle(), WM_COMMAND, MAKEWPARAM(kApplyButton, BN_CLICKED), reinterpret_cast<LPARAM>(apply));
+    HWND apply = GetDlgItem(Handle(), kSheetApplyButton);
+    SendMessageA(Handle(), WM_COMMAND, MAKEWPARAM(kSheetApplyButton, BN_CLICKED), reinterpret_cast<LPARAM>(apply));
     return !PageRefused();
 }
 

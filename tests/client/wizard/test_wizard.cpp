@@ -53,7 +53,8 @@ std::atomic<int> g_movableWhileDetecting{-1};
 uint32_t LoopbackDetect(DetectParams *params, DetectResult *result)
 {
     if (HWND wizard = g_wizard.load())
-        g_movableWhileDetecting = IsWindowEnabled(GetDlgItem(wizard, 0x3023)) || IsWindowEnabled(GetDlgItem(wizard, 0x3024));
+        g_movableWhileDetecting = IsWindowEnabled(GetDlgItem(wizard, kWizardBackButton))
+                                 || IsWindowEnabled(GetDlgItem(wizard, kWizardNextButton));
     params->useAddress = 1;
     XrStrCopy(params->address, sizeof params->address, "127.0.0.1");
     params->port = g_responderPort;
